@@ -1,0 +1,29 @@
+# Kestrine: `make run` builds and starts the program, `make test` builds and runs every test.
+# Missing Debian packages are installed first.
+
+PRESET ?= default
+BUILD_DIR := build
+ARGS ?=
+
+.PHONY: all deps build run test test-asan clean bench
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET)
+
+run: build
+	@$(BUILD_DIR)/kestrine $(ARGS)
+
+test: deps
+	@bash scripts/run-tests.sh
+
+bench: build
+	@bash bench/copy.sh
+
+clean:
+	rm -rf build build-*

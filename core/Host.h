@@ -1,0 +1,55 @@
+#pragma once
+// What the core needs from whatever hosts it: the main window, or the console run.
+
+#include <string>
+
+namespace kestrine {
+
+enum class Field { SourceFile, DestFile, StartDec, StartHex, OffsetDec, OffsetHex };
+enum class BoxKind { Warning, Error, Information, Confirm };
+enum class Answer { Ok, Yes, No };
+
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // The texts of SourceFileEdit, DestFileEdit and the four number fields. Setting a text
+    // runs the field's change handler, as typing would.
+    virtual std::string fieldText(Field field) const = 0;
+    virtual void setFieldText(Field field, const std::string& text) = 0;
+    virtual void focusField(Field field) = 0;
+
+    // A message box with OK (Yes and No for Confirm); returns the answer.
+    virtual Answer messageBox(BoxKind kind, const std::string& text) = 0;
+    // The general error report for a failure no handler caught.
+    virtual void reportError(const std::string& message) = 0;
+
+    // The window log: append a bold or regular line, newest in view; clear it.
+    virtual void appendLog(const std::string& text, bool bold) = 0;
+    virtual void clearLog() = 0;
+
+    // Enables or disables every input control and menu command of the main window.
+    virtual void ToggleFormControls(bool enabled) { (void)enabled; }
+    // Progress bar position 0..100, and its read-back value.
+    virtual void setProgressPosition(int position) { (void)position; }
+    virtual int progressPosition() const { return 0; }
+    virtual void repaintProgress() {}
+    virtual void setProgressTimerEnabled(bool enabled) { (void)enabled; }
+    virtual void setStatusText(const std::string& text) { (void)text; }
+    virtual void setTitle(const std::string& title) { (void)title; }
+    // Lets pending window messages run once.
+    virtual void pumpEvents() {}
+
+    // Geometry for the settings: the whole desktop, the window's outer size and its position.
+    virtual Size desktopSize() const { return {}; }
+    virtual Size windowOuterSize() const { return {446, 398}; }
+    virtual int windowTop() const { return 0; }
+    virtual int windowLeft() const { return 0; }
+};
+
+} // namespace kestrine

@@ -1,0 +1,288 @@
+// POSIX realisation of the platform interface.
+
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <chrono>
+#include <clocale>
+#include <cstring>
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrine {
+
+namespace {
+
+std::string errnoText(int err) { return std::strerror(err); }
+
+// Takes the lock without waiting; a file someone else holds is "in use".
+bool lockExclusive(int fd, std::string& why) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    why = errno == EWOULDBLOCK ? "The file is in use by another program" : errnoText(errno);
+    return false;
+}
+
+int openForReading(const std::string& path, bool lock, std::string& why) {
+    // O_NONBLOCK so that a FIFO or a device can never hang the open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        why = errnoText(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = S_ISDIR(st.st_mode) ? "It is a folder" : "It is not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    if (lock && !lockExclusive(fd, why)) {
+        ::close(fd);
+        return -1;
+    }
+    // Regular files never block; plain reads are simpler to reason about without the flag.
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string folderOrCurrent(const std::string& folder) { return folder.empty() ? "." : folder; }
+
+} // namespace
+
+Platform& Platform::system() {
+    static Platform instance;
+    return instance;
+}
+
+int Platform::openExclusive(const std::string& path, std::string& why) {
+    return openForReading(path, true, why);
+}
+
+int Platform::openShared(const std::string& path, std::string& why) {
+    return openForReading(path, false, why);
+}
+
+int Platform::createExclusive(const std::string& path, std::string& why) {
+    // Lock before truncating so that a file another program holds is left intact.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        why = errnoText(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "It is not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    if (!lockExclusive(fd, why)) {
+        ::close(fd);
+        return -1;
+    }
+    if (::ftruncate(fd, 0) != 0) {
+        why = errnoText(errno);
+        ::close(fd);
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+bool Platform::seek(int handle, FileOffset position, std::string& why) {
+    if (::lseek(handle, position, SEEK_SET) == static_cast<off_t>(position))
+        return true;
+    why = errno ? errnoText(errno) : "Seek failed";
+    return false;
+}
+
+std::int64_t Platform::read(int handle, void* buffer, std::size_t count, std::string& why) {
+    for (;;) {
+        ssize_t n = ::read(handle, buffer, count);
+        if (n >= 0)
+            return n;
+        if (errno != EINTR) {
+            why = errnoText(errno);
+            return -1;
+        }
+    }
+}
+
+std::int64_t Platform::write(int handle, const void* buffer, std::size_t count, std::string& why) {
+    for (;;) {
+        ssize_t n = ::write(handle, buffer, count);
+        if (n >= 0)
+            return n;
+        if (errno != EINTR) {
+            why = errnoText(errno);
+            return -1;
+        }
+    }
+}
+
+bool Platform::close(int handle, std::string& why) {
+    if (::close(handle) == 0)
+        return true;
+    why = errnoText(errno);
+    return false;
+}
+
+FileOffset Platform::sizeOf(int handle) {
+    struct stat st {};
+    return ::fstat(handle, &st) == 0 ? static_cast<FileOffset>(st.st_size) : -1;
+}
+
+bool Platform::fileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool Platform::directoryExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Platform::sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool Platform::deleteFile(const std::string& path, std::string& why) {
+    // A read-only file in a writable folder can be unlinked as it is; only the folder matters.
+    if (::unlink(path.c_str()) == 0)
+        return true;
+    why = errnoText(errno);
+    return false;
+}
+
+std::int64_t Platform::freeBytes(const std::string& folder) {
+    struct statvfs vfs {};
+    if (::statvfs(folderOrCurrent(folder).c_str(), &vfs) != 0)
+        return -1;
+    unsigned __int128 bytes = static_cast<unsigned __int128>(vfs.f_bavail) * vfs.f_frsize;
+    return bytes > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(bytes);
+}
+
+std::string Platform::mountPoint(const std::string& folder) {
+    char resolved[PATH_MAX];
+    if (!::realpath(folderOrCurrent(folder).c_str(), resolved))
+        return folder;
+    std::string path = resolved;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return path;
+    // Walk up while the parent is on the same device.
+    while (path != "/") {
+        std::string parent = path.substr(0, path.find_last_of('/'));
+        if (parent.empty())
+            parent = "/";
+        struct stat pst {};
+        if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != st.st_dev)
+            break;
+        path = parent;
+    }
+    return path;
+}
+
+std::string Platform::thousandsSeparator() {
+    const char* sep = std::localeconv()->thousands_sep;
+    return sep && *sep ? std::string(sep) : std::string(",");
+}
+
+std::string Platform::executablePath() {
+    std::vector<char> buf(4096);
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0)
+            return {};
+        if (static_cast<std::size_t>(n) < buf.size())
+            return std::string(buf.data(), static_cast<std::size_t>(n));
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::int64_t Platform::nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool Platform::consoleAvailable() {
+    int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+void Platform::writeConsole(std::string_view utf8) {
+    std::string bytes;
+    if (::isatty(STDOUT_FILENO)) {
+        bytes.assign(utf8);
+    } else {
+        const char* codeset = ::nl_langinfo(CODESET);
+        bytes = toCodeset(utf8, codeset ? codeset : "UTF-8");
+    }
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(STDOUT_FILENO, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // a closed pipe or a full disk: the line is lost, the run goes on
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+// Console writes are unbuffered, so there is nothing left to flush.
+void Platform::flushConsole() {}
+
+std::string toCodeset(std::string_view utf8, const std::string& codeset) {
+    if (codeset == "UTF-8" || codeset == "utf-8" || codeset == "UTF8")
+        return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    iconv_t cd = ::iconv_open(codeset.c_str(), "UTF-8");
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        auto lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t len = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 1;
+        if (i + len > utf8.size())
+            len = 1;
+        if (lead < 0x80) {
+            out.push_back(static_cast<char>(lead));
+        } else {
+            bool done = false;
+            if (cd != reinterpret_cast<iconv_t>(-1)) {
+                char in[4], conv[16];
+                std::memcpy(in, utf8.data() + i, len);
+                char* inp = in;
+                char* outp = conv;
+                std::size_t inLeft = len, outLeft = sizeof conv;
+                if (::iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) &&
+                    inLeft == 0) {
+                    out.append(conv, static_cast<std::size_t>(outp - conv));
+                    done = true;
+                }
+                ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            }
+            if (!done)
+                out.push_back('?');
+        }
+        i += len;
+    }
+    if (cd != reinterpret_cast<iconv_t>(-1))
+        ::iconv_close(cd);
+    return out;
+}
+
+} // namespace kestrine

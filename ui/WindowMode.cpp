@@ -1,0 +1,7 @@
+#include "ui/WindowMode.h"
+
+namespace kestrine {
+
+int runWindowMode(int, char**, AppState& state) { return state.ExitCode; }
+
+} // namespace kestrine
