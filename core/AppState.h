@@ -9,7 +9,7 @@
 namespace kestrine {
 
 struct AppState {
-    Settings Settings;
+    kestrine::Settings Settings;
     // The executable's folder with a trailing separator.
     std::string ProgramFolder;
 

@@ -59,6 +59,8 @@ public:
     // Writes one console line's bytes (UTF-8 in); converted to the output's character set.
     virtual void writeConsole(std::string_view utf8);
     virtual void flushConsole();
+    // Writes to standard error, for the reports that must not go to standard output.
+    virtual void writeStandardError(std::string_view text);
 };
 
 // Converts UTF-8 text to the character set `codeset` names, replacing what it cannot hold by "?".

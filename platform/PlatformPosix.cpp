@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
@@ -170,15 +171,20 @@ std::int64_t Platform::freeBytes(const std::string& folder) {
     struct statvfs vfs {};
     if (::statvfs(folderOrCurrent(folder).c_str(), &vfs) != 0)
         return -1;
-    unsigned __int128 bytes = static_cast<unsigned __int128>(vfs.f_bavail) * vfs.f_frsize;
-    return bytes > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(bytes);
+    std::uint64_t bytes = 0;
+    if (__builtin_mul_overflow(static_cast<std::uint64_t>(vfs.f_bavail),
+                               static_cast<std::uint64_t>(vfs.f_frsize), &bytes) ||
+        bytes > static_cast<std::uint64_t>(INT64_MAX))
+        return INT64_MAX;
+    return static_cast<std::int64_t>(bytes);
 }
 
 std::string Platform::mountPoint(const std::string& folder) {
-    char resolved[PATH_MAX];
-    if (!::realpath(folderOrCurrent(folder).c_str(), resolved))
+    char* resolved = ::realpath(folderOrCurrent(folder).c_str(), nullptr);
+    if (!resolved)
         return folder;
     std::string path = resolved;
+    std::free(resolved);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return path;
@@ -245,6 +251,17 @@ void Platform::writeConsole(std::string_view utf8) {
 
 // Console writes are unbuffered, so there is nothing left to flush.
 void Platform::flushConsole() {}
+
+void Platform::writeStandardError(std::string_view text) {
+    while (!text.empty()) {
+        ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
 
 std::string toCodeset(std::string_view utf8, const std::string& codeset) {
     if (codeset == "UTF-8" || codeset == "utf-8" || codeset == "UTF8")

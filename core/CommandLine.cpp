@@ -1,0 +1,135 @@
+#include "core/CommandLine.h"
+
+#include "core/Copy.h"
+#include "core/Log.h"
+#include "core/Numbers.h"
+#include "core/Text.h"
+
+namespace kestrine {
+
+namespace {
+
+std::string consoleNotice() {
+    std::string text = noticeText();
+    const std::string copyright = "\xC2\xA9"; // ©
+    for (auto pos = text.find(copyright); pos != std::string::npos; pos = text.find(copyright))
+        text.replace(pos, copyright.size(), "(C)");
+    return text;
+}
+
+struct NumberParam {
+    const char* echo;
+    const char* what;
+    Field dec;
+    Field hex;
+};
+
+// Takes a "d" or "h" parameter into its pair of fields; every problem gets its line.
+void takeNumber(Context& ctx, const std::string& param, const NumberParam& p) {
+    AddToLog(ctx, std::string(p.echo) + param);
+    bool ok = false;
+    const char suffix = param.empty() ? '\0' : static_cast<char>(param.back() | 0x20);
+    const std::string digits = param.empty() ? std::string() : param.substr(0, param.size() - 1);
+    auto error = [&](const std::string& text) {
+        AddToLog(ctx, "ERROR: " + std::string(p.what) + text);
+        ctx.state.CommandLineError = true;
+    };
+    if (suffix == 'd') {
+        ctx.host.setFieldText(p.dec, digits);
+        if (auto value = parseNumber(digits)) {
+            ctx.host.setFieldText(p.hex, toHex(*value));
+            ok = true;
+        } else {
+            error(" is an invalid decimal number.");
+        }
+    } else if (suffix == 'h') {
+        // -1 stands for failure, so sixteen F are refused as well.
+        const std::int64_t value = parseHex(digits).value_or(-1);
+        if (value == -1) {
+            error(" is an invalid hexadecimal number.");
+        } else {
+            ctx.host.setFieldText(p.hex, digits);
+            ctx.host.setFieldText(p.dec, toDec(value));
+            ok = true;
+        }
+    }
+    if (!ok)
+        error(" was not specified correctly.");
+}
+
+} // namespace
+
+std::string usageText() {
+    return "Usage: Kestrine <source> <destination> <start pos> <offset>\n"
+           "<source>         Input source file name.\n"
+           "<destination>  Output destination file name.\n"
+           "<start pos>     Starting position; d = decimal, h = hex\n"
+           "<offset>          Number of bytes to copy; d = decimal, h = hex\n"
+           "\n"
+           "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
+}
+
+std::string noticeText() { return "Copyright \xC2\xA9 2026 The Kestrine developers"; }
+
+void initState(AppState& state, Platform& platform) {
+    state.ExitCode = 0;
+    state.CommandLineError = false;
+    std::string folder = directoryPart(platform.executablePath());
+    state.ProgramFolder = folder.empty() ? "./" : folder;
+    state.StartupTitle = "Kestrine";
+}
+
+void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
+    AppState& st = ctx.state;
+    Platform& pf = ctx.platform;
+    Host& host = ctx.host;
+
+    if (!pf.consoleAvailable()) {
+        pf.writeStandardError("Error getting a handle on the standard output StdOut.\n");
+        st.ExitCode = 1;
+        return;
+    }
+    st.ConsoleAttached = true;
+
+    AddToLog(ctx, "\nKestrine - " + versionText() + "\n" + consoleNotice() + "\n");
+    host.clearLog();
+    AddToLog(ctx, "Using Command-Line Parameters", true);
+
+    const std::string& source = params.at(0);
+    host.setFieldText(Field::SourceFile, source);
+    ChangeSourceFile(ctx);
+    AddToLog(ctx, "Source File = " + host.fieldText(Field::SourceFile));
+    if (!pf.fileExists(source)) {
+        AddToLog(ctx, "ERROR: The Source File " + source + " cannot be found.");
+        st.CommandLineError = true;
+    }
+
+    const std::string& dest = params.at(1);
+    host.setFieldText(Field::DestFile, dest);
+    AddToLog(ctx, "Destination File = " + host.fieldText(Field::DestFile));
+    // No folder part means the current folder, which always exists.
+    const std::string dir = directoryPart(dest);
+    if (!dir.empty() && !pf.directoryExists(dir)) {
+        AddToLog(ctx, "ERROR: The Destination File path " + dir + " does not exist.");
+        st.CommandLineError = true;
+    }
+
+    if (lowerAZ(trimmed(source)) == lowerAZ(trimmed(dest)) || pf.sameFile(source, dest)) {
+        AddToLog(ctx, "ERROR: Source and destination files cannot be the same!");
+        st.CommandLineError = true;
+    }
+
+    takeNumber(ctx, params.at(2),
+               {"Start Position = ", "Start position", Field::StartDec, Field::StartHex});
+    takeNumber(ctx, params.at(3),
+               {"Offset Length = ", "Offset length", Field::OffsetDec, Field::OffsetHex});
+
+    if (!st.CommandLineError)
+        ExecuteCopy(ctx);
+
+    pf.flushConsole();
+    st.ConsoleAttached = false;
+    st.ExitCode = st.CommandLineError ? 1 : 0;
+}
+
+} // namespace kestrine

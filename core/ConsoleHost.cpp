@@ -1,0 +1,50 @@
+#include "core/ConsoleHost.h"
+
+#include "core/AppState.h"
+#include "core/Fields.h"
+#include "core/Log.h"
+#include "core/Text.h"
+
+namespace kestrine {
+
+std::string ConsoleHost::fieldText(Field field) const {
+    auto it = fields_.find(field);
+    return it == fields_.end() ? std::string() : it->second;
+}
+
+void ConsoleHost::setFieldText(Field field, const std::string& text) {
+    if (fieldText(field) == text)
+        return;
+    fields_[field] = text;
+    // No field has the focus here, so only the emptiness rule of the pair applies.
+    if (field != Field::SourceFile && field != Field::DestFile)
+        keepPairInStep(*this, field, false);
+}
+
+Answer ConsoleHost::messageBox(BoxKind kind, const std::string& text) {
+    if (!state_.ConsoleAttached) {
+        // Before the console is attached such reports stay in the (invisible) window log.
+        appendLog(text, false);
+    } else {
+        std::string line;
+        for (char c : text)
+            line += c == '\n' ? ' ' : c;
+        Context ctx{state_, *this, platform_};
+        if (kind == BoxKind::Information) {
+            AddToLog(ctx, line);
+        } else {
+            AddToLog(ctx, "ERROR: " + line);
+            state_.CommandLineError = true;
+        }
+    }
+    // Nobody answers a question here: the careful answer.
+    return kind == BoxKind::Confirm ? Answer::No : Answer::Ok;
+}
+
+void ConsoleHost::reportError(const std::string& message) {
+    messageBox(BoxKind::Error, generalErrorText(message));
+}
+
+void ConsoleHost::appendLog(const std::string& text, bool bold) { log_.push_back({text, bold}); }
+
+} // namespace kestrine
