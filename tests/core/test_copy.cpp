@@ -1,0 +1,505 @@
+// The copy: its checks in order, window and console behaviour, the block loop and its failures.
+
+#include "FakeHost.h"
+#include "TestPlatform.h"
+
+#include "core/Copy.h"
+#include "core/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace kestrine;
+using namespace kestrine::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CopyTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    AppState state;
+    FakeHost host;
+    TestPlatform platform;
+    Context ctx{state, host, platform};
+    std::vector<char> data;
+
+    void makeSource(std::size_t size, const std::string& name = "src.bin") {
+        data = randomBytes(size);
+        writeFile(dir.file(name), data);
+        host.fields[Field::SourceFile] = dir.file(name);
+        ChangeSourceFile(ctx);
+        ASSERT_EQ(state.SourceFileSize, static_cast<Position>(size));
+    }
+    void setRange(const std::string& start, const std::string& length) {
+        host.fields[Field::StartDec] = start;
+        host.fields[Field::OffsetDec] = length;
+    }
+    std::vector<char> slice(std::size_t start, std::size_t count) const {
+        return {data.begin() + static_cast<long>(start),
+                data.begin() + static_cast<long>(start + count)};
+    }
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> out;
+        for (const auto& b : host.boxes)
+            out.push_back(b.text);
+        return out;
+    }
+};
+
+TEST_F(CopyTest, CopiesTheRangeAndLogsTheFinishingLines) {
+    makeSource(5000);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("400", "1535");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(readFile(dir.file("out.bin")), slice(400, 1536));
+    ASSERT_EQ(host.log.size(), 4u);
+    EXPECT_EQ(host.log[0].text, "Copying started...");
+    EXPECT_EQ(host.log[1].text, "1,536 bytes (2KB) written to file " + dir.file("out.bin"));
+    EXPECT_EQ(host.log[2].text, "Elapsed Time: 0 seconds.");
+    EXPECT_EQ(host.log[3].text, "Copying finished.");
+    EXPECT_TRUE(host.log[3].bold);
+    EXPECT_FALSE(host.log[1].bold);
+    EXPECT_EQ(host.toggles, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(host.timerEnabled);
+    EXPECT_EQ(host.progress, 0);
+    EXPECT_EQ(host.titles.back(), "Kestrine");
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_FALSE(state.CommandLineError);
+}
+
+TEST_F(CopyTest, ElapsedSecondsAreRoundedAndGrouped) {
+    makeSource(10);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("0", "0");
+    platform.clockMs = 0;
+    platform.clockStep = 1234500; // the second reading is 1234.5 s later
+    platform.separator = ".";
+    ExecuteCopy(ctx);
+    EXPECT_EQ(host.log[2].text, "Elapsed Time: 1.235 seconds.");
+}
+
+struct BlockCase {
+    std::size_t bytes;
+    int pumps;
+};
+
+class BlockBoundaries : public CopyTest, public ::testing::WithParamInterface<BlockCase> {};
+
+TEST_P(BlockBoundaries, EveryByteArrivesAndEachWholeBlockPumpsOnce) {
+    const auto [bytes, pumps] = GetParam();
+    makeSource(bytes + 3);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("1", std::to_string(bytes - 1));
+    ExecuteCopy(ctx);
+    EXPECT_EQ(readFile(dir.file("out.bin")), slice(1, bytes));
+    EXPECT_EQ(host.pumps, pumps);
+    if (pumps > 0)
+        EXPECT_DOUBLE_EQ(state.CopyProgress, pumps * 8192.0 / static_cast<double>(bytes));
+    else
+        EXPECT_EQ(state.CopyProgress, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BlockBoundaries,
+                         ::testing::Values(BlockCase{1, 0}, BlockCase{8191, 0}, BlockCase{8192, 1},
+                                           BlockCase{8193, 1}, BlockCase{2 * 8192 + 1, 2},
+                                           BlockCase{5 * 8192, 5}));
+
+TEST_F(CopyTest, LastByteOfTheFile) {
+    makeSource(100);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("99", "0");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(readFile(dir.file("out.bin")), slice(99, 1));
+}
+
+struct RangeCase {
+    const char* start;
+    const char* length;
+    Field field;
+    const char* written;
+    const char* box;
+    const char* line;
+};
+
+class RangeChecks : public CopyTest, public ::testing::WithParamInterface<RangeCase> {};
+
+TEST_P(RangeChecks, RefusedWithTheBoundWrittenBack) {
+    const auto& c = GetParam();
+    makeSource(100);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange(c.start, c.length);
+    ExecuteCopy(ctx);
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].kind, BoxKind::Warning);
+    EXPECT_EQ(host.boxes[0].text, c.box);
+    EXPECT_EQ(host.fieldText(c.field), c.written);
+    EXPECT_EQ(host.focusHistory.back(), c.field);
+    EXPECT_FALSE(state.CommandLineError);
+
+    // The console reports the same refusal as a line and sets the error flag.
+    AppState consoleState;
+    consoleState.SourceFileSize = 100;
+    consoleState.ConsoleAttached = true;
+    FakeHost consoleHost;
+    consoleHost.fields = host.fields;
+    consoleHost.fields[Field::StartDec] = c.start;
+    consoleHost.fields[Field::OffsetDec] = c.length;
+    Context consoleCtx{consoleState, consoleHost, platform};
+    platform.console.clear();
+    ExecuteCopy(consoleCtx);
+    EXPECT_TRUE(consoleHost.boxes.empty());
+    EXPECT_EQ(platform.console, std::string("ERROR: ") + c.line + "\r\n");
+    EXPECT_TRUE(consoleState.CommandLineError);
+    EXPECT_EQ(consoleHost.fieldText(c.field), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RangeChecks,
+    ::testing::Values(
+        RangeCase{"100", "0", Field::StartDec, "99", "Start position is too large.\nMaximum is 99",
+                  "Start position is too large. Maximum is 99"},
+        RangeCase{"10", "90", Field::OffsetDec, "89", "Offset is too large.\nMaximum is 89",
+                  "Offset is too large. Maximum is 89"},
+        RangeCase{"9223372036854775807", "0", Field::StartDec, "99",
+                  "Start position is too large.\nMaximum is 99",
+                  "Start position is too large. Maximum is 99"},
+        RangeCase{"0", "9223372036854775807", Field::OffsetDec, "99",
+                  "Offset is too large.\nMaximum is 99", "Offset is too large. Maximum is 99"},
+        RangeCase{"-5", "0", Field::StartDec, "0", "Start position is negative.\nMinimum is 0",
+                  "Start position is negative. Minimum is 0"},
+        RangeCase{"-9223372036854775808", "0", Field::StartDec, "0",
+                  "Start position is negative.\nMinimum is 0",
+                  "Start position is negative. Minimum is 0"},
+        RangeCase{"0", "-1", Field::OffsetDec, "0", "Offset is negative.\nMinimum is 0",
+                  "Offset is negative. Minimum is 0"}));
+
+TEST_F(CopyTest, EmptySourceRefusesEveryStartWithMaximumMinusOne) {
+    makeSource(0);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("0", "0");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Start position is too large.\nMaximum is -1"});
+    EXPECT_EQ(host.fieldText(Field::StartDec), "-1");
+}
+
+TEST_F(CopyTest, NameChecksComeFirstAndFocusTheirField) {
+    struct Case {
+        std::string source, dest, box;
+        Field focus;
+    };
+    makeSource(10);
+    fs::create_directory(dir.file("sub"));
+    const std::vector<Case> cases = {
+        {"  ", dir.file("o"), "Source file not specified!", Field::SourceFile},
+        {dir.file("missing"), dir.file("o"), "Source file does not exist!", Field::SourceFile},
+        {dir.file("sub"), dir.file("o"), "Source file does not exist!", Field::SourceFile},
+        {dir.file("src.bin"), " \t", "Destination file not specified!", Field::DestFile},
+        {dir.file("src.bin"), dir.file("nodir/o"), "The path " + dir.file("nodir/") + " does not exist!",
+         Field::DestFile},
+        {dir.file("src.bin"), dir.file("SRC.BIN") + "  ",
+         "Source and destination files cannot be the same!", Field::DestFile},
+    };
+    for (const auto& c : cases) {
+        host.boxes.clear();
+        host.fields[Field::SourceFile] = c.source;
+        host.fields[Field::DestFile] = c.dest;
+        ExecuteCopy(ctx);
+        ASSERT_EQ(host.boxes.size(), 1u) << c.box;
+        EXPECT_EQ(host.boxes[0].kind, BoxKind::Error);
+        EXPECT_EQ(host.boxes[0].text, c.box);
+        EXPECT_EQ(host.focusHistory.back(), c.focus);
+    }
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(CopyTest, OneFileUnderAnotherNameIsRefusedAndKept) {
+    makeSource(64);
+    const std::string src = dir.file("src.bin");
+    fs::create_symlink(src, dir.file("link.bin"));
+    fs::create_hard_link(src, dir.file("hard.bin"));
+    fs::create_directory(dir.file("sub"));
+    for (const std::string& dest :
+         {dir.file("link.bin"), dir.file("hard.bin"), dir.file("sub/../src.bin")}) {
+        host.boxes.clear();
+        host.answers = {Answer::Yes};
+        host.fields[Field::DestFile] = dest;
+        setRange("0", "9");
+        ExecuteCopy(ctx);
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{"Source and destination files cannot be the same!"})
+            << dest;
+        EXPECT_EQ(readFile(src), data) << dest;
+    }
+}
+
+TEST_F(CopyTest, OverwriteQuestionNoLeavesEverythingAsItWas) {
+    makeSource(100);
+    writeFile(dir.file("out.bin"), {'o', 'l', 'd'});
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    host.answers = {Answer::No};
+    ExecuteCopy(ctx);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].kind, BoxKind::Confirm);
+    EXPECT_EQ(host.boxes[0].text, "Destination file already exists.\nDo you want to overwrite it?");
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(readFile(dir.file("out.bin")), (std::vector<char>{'o', 'l', 'd'}));
+}
+
+TEST_F(CopyTest, OverwriteQuestionYesReplacesAReadOnlyFile) {
+    makeSource(100);
+    writeFile(dir.file("out.bin"), {'o', 'l', 'd'});
+    fs::permissions(dir.file("out.bin"), fs::perms::owner_read);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("10", "9");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(readFile(dir.file("out.bin")), slice(10, 10));
+}
+
+TEST_F(CopyTest, ARefusedRangeAfterYesKeepsTheOldDestination) {
+    makeSource(100);
+    writeFile(dir.file("out.bin"), {'o', 'l', 'd'});
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("500", "0");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{
+                              "Destination file already exists.\nDo you want to overwrite it?",
+                              "Start position is too large.\nMaximum is 99"}));
+    EXPECT_EQ(readFile(dir.file("out.bin")), (std::vector<char>{'o', 'l', 'd'}));
+}
+
+TEST_F(CopyTest, ConsoleReplacesAnExistingDestinationWithoutAQuestion) {
+    makeSource(100);
+    writeFile(dir.file("out.bin"), std::vector<char>(500, 'x'));
+    state.ConsoleAttached = true;
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("0", "9");
+    ExecuteCopy(ctx);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(readFile(dir.file("out.bin")), slice(0, 10));
+}
+
+TEST_F(CopyTest, EmptyNumberFieldsAndTextsThatAreNoNumbers) {
+    makeSource(100);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("", "0");
+    ExecuteCopy(ctx);
+    setRange("0", "");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Start position not defined.", "Offset not defined."}));
+    EXPECT_EQ(host.focusHistory, (std::vector<Field>{Field::StartDec, Field::OffsetDec}));
+    setRange("9999999999999999999", "0");
+    ExecuteCopy(ctx);
+    setRange("0", "12ab");
+    ExecuteCopy(ctx);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"'9999999999999999999' is not a valid integer value",
+                                                     "'12ab' is not a valid integer value"}));
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+}
+
+TEST_F(CopyTest, NotEnoughFreeSpaceCountsFromTheStartToTheEndOfTheSource) {
+    makeSource(1000);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("1", "0");
+    platform.free = 998; // one byte to copy, but 999 from the start to the end
+    ExecuteCopy(ctx);
+    const std::string text =
+        "Not enough free disk space on drive /mnt/test\nThere is 998 bytes (1KB) free disk space.";
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{text});
+    EXPECT_EQ(host.logTexts(), std::vector<std::string>{"ERROR: " + text});
+    EXPECT_TRUE(state.CommandLineError);
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+
+    platform.free = 999;
+    host.boxes.clear();
+    ExecuteCopy(ctx);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_TRUE(fs::exists(dir.file("out.bin")));
+}
+
+TEST_F(CopyTest, AFailedFreeSpaceQueryIsMinusOneBytes) {
+    makeSource(10);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    platform.free = -1;
+    state.ConsoleAttached = true;
+    ExecuteCopy(ctx);
+    EXPECT_EQ(platform.console, "ERROR: Not enough free disk space on drive /mnt/test\r\nThere is "
+                                "-1 bytes (1KB) free disk space.\r\n");
+}
+
+TEST_F(CopyTest, ALockedSourceCannotBeOpened) {
+    makeSource(100);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    int holder = ::open(dir.file("src.bin").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ExecuteCopy(ctx);
+    ::close(holder);
+    const std::string text = "The source file " + dir.file("src.bin") + " cannot be opened.";
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{text});
+    EXPECT_EQ(host.logTexts(), std::vector<std::string>{"ERROR: " + text});
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+}
+
+struct FailureCase {
+    const char* name;
+    int failWriteAt, failReadAt, shortReadAt;
+    bool failCreate;
+    const char* expected; // the text after the file name
+};
+
+class CopyFailures : public CopyTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CopyFailures, StopRemoveThePartialFileAndReturnToIdle) {
+    const auto& c = GetParam();
+    makeSource(5 * 8192);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("0", std::to_string(5 * 8192 - 1));
+    platform.failWriteAt = c.failWriteAt;
+    platform.failReadAt = c.failReadAt;
+    platform.shortReadAt = c.shortReadAt;
+    platform.failCreate = c.failCreate;
+    ExecuteCopy(ctx);
+
+    const bool writing = c.failWriteAt > 0 || c.failCreate;
+    const std::string file = writing ? dir.file("out.bin") : dir.file("src.bin");
+    const std::string text = std::string(writing ? "The destination file " : "The source file ") +
+                             file + c.expected;
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{text});
+    EXPECT_EQ(host.logTexts(), (std::vector<std::string>{"Copying started...", "ERROR: " + text}));
+    EXPECT_TRUE(state.CommandLineError);
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+    EXPECT_EQ(host.toggles, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(host.timerEnabled);
+    EXPECT_EQ(host.progress, 0);
+    EXPECT_EQ(host.titles.back(), "Kestrine");
+    EXPECT_EQ(readFile(dir.file("src.bin")), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CopyFailures,
+    ::testing::Values(
+        FailureCase{"ThirdWrite", 3, 0, 0, false, " cannot be written: No space left on device"},
+        FailureCase{"FirstWrite", 1, 0, 0, false, " cannot be written: No space left on device"},
+        FailureCase{"SecondRead", 0, 2, 0, false, " cannot be read: Input/output error"},
+        FailureCase{"ShrunkSource", 0, 0, 4, false,
+                    " cannot be read: it ended before the range was copied"},
+        FailureCase{"Create", 0, 0, 0, true, " cannot be created: Permission denied"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CopyTest, ASourceThatShrankSinceItWasMeasured) {
+    makeSource(20000);
+    ::truncate(dir.file("src.bin").c_str(), 10000);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    state.ConsoleAttached = true;
+    setRange("0", "19999");
+    ExecuteCopy(ctx);
+    EXPECT_NE(platform.console.find("ERROR: The source file " + dir.file("src.bin") +
+                                    " cannot be read: it ended before the range was copied\r\n"),
+              std::string::npos);
+    EXPECT_EQ(platform.console.find("Copying finished."), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+}
+
+TEST_F(CopyTest, ADestinationLockedByAnotherProgramIsNotTruncated) {
+    makeSource(100);
+    writeFile(dir.file("out.bin"), {'k', 'e', 'e', 'p'});
+    int holder = ::open(dir.file("out.bin").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    state.ConsoleAttached = true;
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    ExecuteCopy(ctx);
+    ::close(holder);
+    EXPECT_TRUE(state.CommandLineError);
+    EXPECT_EQ(readFile(dir.file("out.bin")), (std::vector<char>{'k', 'e', 'e', 'p'}));
+}
+
+TEST(ChangeSourceFile, MeasuresOrReportsAndKeepsTheLastSize) {
+    TempDir dir;
+    AppState state;
+    FakeHost host;
+    TestPlatform platform;
+    Context ctx{state, host, platform};
+    writeFile(dir.file("a"), std::vector<char>(1536, 'a'));
+
+    host.fields[Field::SourceFile] = dir.file("a");
+    ChangeSourceFile(ctx);
+    EXPECT_EQ(state.SourceFileSize, 1536);
+    EXPECT_EQ(state.SourceFileName, dir.file("a"));
+
+    host.fields[Field::SourceFile] = "";
+    ChangeSourceFile(ctx);
+    EXPECT_EQ(state.SourceFileName, dir.file("a"));
+    EXPECT_TRUE(host.boxes.empty());
+
+    for (const std::string& bad : {dir.file("missing"), dir.path()}) {
+        host.fields[Field::SourceFile] = bad;
+        ChangeSourceFile(ctx);
+        EXPECT_EQ(state.SourceFileSize, 1536);
+        EXPECT_EQ(state.SourceFileName, bad);
+        ASSERT_FALSE(host.boxes.empty());
+        EXPECT_EQ(host.boxes.back().text, "The source file " + bad + " cannot be opened.");
+        EXPECT_EQ(host.boxes.back().kind, BoxKind::Error);
+    }
+
+    // With a console the report is a plain line, not an error.
+    state.ConsoleAttached = true;
+    host.boxes.clear();
+    ChangeSourceFile(ctx);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(platform.console, "The source file " + dir.path() + " cannot be opened.\r\n");
+    EXPECT_FALSE(state.CommandLineError);
+}
+
+TEST(ChangeSourceFile, NeverBlocksOnAPipe) {
+    TempDir dir;
+    AppState state;
+    FakeHost host;
+    TestPlatform platform;
+    Context ctx{state, host, platform};
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    host.fields[Field::SourceFile] = dir.file("fifo");
+    ChangeSourceFile(ctx); // must return: a FIFO with no writer would block a plain open
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(state.SourceFileSize, 0);
+}
+
+TEST(ProgressTimer, ShowsThePercentInBarStatusAndTitle) {
+    AppState state;
+    FakeHost host;
+    TestPlatform platform;
+    Context ctx{state, host, platform};
+    state.StartupTitle = "Kestrine";
+    state.CopyProgress = 0.42;
+    ProgressTimer(ctx);
+    EXPECT_EQ(host.progress, 42);
+    EXPECT_EQ(host.statusTexts.back(), "42%");
+    EXPECT_EQ(host.titles.back(), "42% Kestrine");
+    state.CopyProgress = 0.125; // 12.5 goes to the even neighbour
+    ProgressTimer(ctx);
+    EXPECT_EQ(host.progress, 12);
+    state.CopyProgress = 0.135;
+    ProgressTimer(ctx);
+    EXPECT_EQ(host.progress, 14);
+}
+
+TEST(AddToLog, ConsoleLinesEndInCrLfOnlyWhileAttached) {
+    AppState state;
+    FakeHost host;
+    TestPlatform platform;
+    Context ctx{state, host, platform};
+    AddToLog(ctx, "window only");
+    EXPECT_TRUE(platform.console.empty());
+    state.ConsoleAttached = true;
+    AddToLog(ctx, "bold", true);
+    AddToLog(ctx, "\nTwo\nlines\n");
+    EXPECT_EQ(platform.console, "bold\r\n\r\nTwo\r\nlines\r\n\r\n");
+    ASSERT_EQ(host.log.size(), 3u);
+    EXPECT_TRUE(host.log[1].bold);
+    EXPECT_EQ(host.log[2].text, "\nTwo\nlines\n"); // the window log keeps the text as it is
+}
+
+} // namespace
