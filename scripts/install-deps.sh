@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils imagemagick
   fp-utils
-  time util-linux coreutils
+  time util-linux coreutils locales
 )
 
 missing=()
@@ -18,7 +18,13 @@ for p in "${packages[@]}"; do
   fi
 done
 
-[ ${#missing[@]} -eq 0 ] && exit 0
+# A locale that groups digits with "." for the size-text tests.
+need_locale() { ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; }
+
+if [ ${#missing[@]} -eq 0 ]; then
+  if need_locale && [ "$(id -u)" -eq 0 ]; then localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true; fi
+  exit 0
+fi
 
 echo "Installing missing packages: ${missing[*]}"
 sudo=""
@@ -29,3 +35,5 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if need_locale; then $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true; fi

@@ -1,0 +1,100 @@
+// The POSIX platform: locks, refusals that must never block, free space, locale, character sets.
+
+#include "TestPlatform.h"
+
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kestrine;
+using namespace kestrine::testing;
+
+namespace {
+
+TEST(PlatformFiles, ExclusiveOpenFailsWhileAnotherHolderHasTheFile) {
+    TempDir dir;
+    writeFile(dir.file("f"), {'x'});
+    Platform& pf = Platform::system();
+    std::string why;
+    int a = pf.openExclusive(dir.file("f"), why);
+    ASSERT_GE(a, 0) << why;
+    EXPECT_LT(pf.openExclusive(dir.file("f"), why), 0);
+    EXPECT_FALSE(why.empty());
+    // Readers that share take no lock.
+    int shared = pf.openShared(dir.file("f"), why);
+    EXPECT_GE(shared, 0);
+    pf.close(shared, why);
+    pf.close(a, why);
+    int b = pf.openExclusive(dir.file("f"), why);
+    EXPECT_GE(b, 0);
+    pf.close(b, why);
+}
+
+TEST(PlatformFiles, OnlyRegularFilesOpenAndNothingBlocks) {
+    TempDir dir;
+    Platform& pf = Platform::system();
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    std::string why;
+    EXPECT_LT(pf.openExclusive(dir.file("fifo"), why), 0);
+    EXPECT_LT(pf.openExclusive(dir.path(), why), 0);
+    EXPECT_LT(pf.openExclusive("/dev/zero", why), 0);
+    EXPECT_LT(pf.createExclusive(dir.file("fifo"), why), 0);
+    EXPECT_LT(pf.openExclusive(dir.file("none"), why), 0);
+    EXPECT_TRUE(pf.fileExists(dir.file("fifo")));
+    EXPECT_FALSE(pf.fileExists(dir.path()));
+    EXPECT_TRUE(pf.directoryExists(dir.path()));
+    EXPECT_TRUE(pf.directoryExists(dir.path() + "/"));
+    EXPECT_FALSE(pf.directoryExists(""));
+}
+
+TEST(PlatformFiles, SameFileByIdentity) {
+    TempDir dir;
+    writeFile(dir.file("a"), {'x'});
+    writeFile(dir.file("b"), {'x'});
+    ASSERT_EQ(::symlink(dir.file("a").c_str(), dir.file("l").c_str()), 0);
+    ASSERT_EQ(::link(dir.file("a").c_str(), dir.file("h").c_str()), 0);
+    Platform& pf = Platform::system();
+    EXPECT_TRUE(pf.sameFile(dir.file("a"), dir.file("l")));
+    EXPECT_TRUE(pf.sameFile(dir.file("a"), dir.file("h")));
+    EXPECT_TRUE(pf.sameFile(dir.file("a"), dir.path() + "/./a"));
+    EXPECT_FALSE(pf.sameFile(dir.file("a"), dir.file("b")));
+    EXPECT_FALSE(pf.sameFile(dir.file("a"), dir.file("missing")));
+}
+
+TEST(PlatformDisk, FreeSpaceAndMountPoint) {
+    Platform& pf = Platform::system();
+    EXPECT_GT(pf.freeBytes("/"), 0);
+    EXPECT_GT(pf.freeBytes(""), 0); // the current folder
+    EXPECT_EQ(pf.freeBytes("/no/such/folder/"), -1);
+    EXPECT_EQ(pf.mountPoint("/"), "/");
+    const std::string mount = pf.mountPoint("/proc/self/");
+    EXPECT_EQ(mount, "/proc");
+}
+
+TEST(PlatformLocale, ThousandsSeparatorFallsBackToComma) {
+    Platform& pf = Platform::system();
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(pf.thousandsSeparator(), ",");
+    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    const std::string sep = pf.thousandsSeparator();
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    if (!german)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    EXPECT_EQ(sep, ".");
+}
+
+TEST(PlatformConsole, RedirectedTextTakesTheLocaleCharacterSet) {
+    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "UTF-8"), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\r\n", "ANSI_X3.4-1968"), "Gr??e ?\r\n");
+    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "ISO-8859-1"), "Gr\xFC\xDF" "e ?");
+    EXPECT_EQ(toCodeset("a\xFF" "b", "ANSI_X3.4-1968"), "a?b"); // not UTF-8 at all
+}
+
+} // namespace
