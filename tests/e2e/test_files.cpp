@@ -1,0 +1,247 @@
+// The files a command-line run reads and writes: exact slices, names that meet, locks.
+
+#include "Harness.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+using namespace e2e;
+
+namespace {
+
+struct Slice {
+    const char* name;
+    std::size_t sourceSize;
+    std::size_t start;
+    std::size_t count;
+    const char* sizeText;
+};
+
+void PrintTo(const Slice& c, std::ostream* os) { *os << c.name; }
+
+std::string hexText(std::size_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%zXh", v);
+    return buf;
+}
+
+} // namespace
+
+class CopiedSlice : public CommandLineTest, public ::testing::WithParamInterface<Slice> {};
+
+TEST_P(CopiedSlice, EqualsTheSourceBytes) {
+    const Slice& c = GetParam();
+    const std::string src = makeSource("src.bin", c.sourceSize, c.sourceSize);
+    // Start in decimal, length in hexadecimal: both paths into the fields are used.
+    const std::string start = std::to_string(c.start) + "d";
+    const std::string length = hexText(c.count - 1);
+    RunResult r = run({"src.bin", "out.bin", start, length});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.out, header("src.bin", "out.bin", start, length) + successTail(c.sizeText, "out.bin"));
+    const std::string out = readFile(work("out.bin"));
+    ASSERT_EQ(out.size(), c.count);
+    EXPECT_TRUE(out == src.substr(c.start, c.count)) << "the copied bytes differ from the source";
+    EXPECT_EQ(readFile(work("src.bin")), src);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, CopiedSlice,
+    ::testing::Values(
+        Slice{"FirstByte", 3 * 8192 + 5, 0, 1, "1 bytes (1KB)"},
+        Slice{"JustUnderOneBlock", 3 * 8192 + 5, 0, 8191, "8,191 bytes (8KB)"},
+        Slice{"OneBlock", 3 * 8192 + 5, 0, 8192, "8,192 bytes (8KB)"},
+        Slice{"OneBlockAndAByte", 3 * 8192 + 5, 0, 8193, "8,193 bytes (8KB)"},
+        Slice{"TwoBlocksAndAByte", 3 * 8192 + 5, 0, 2 * 8192 + 1, "16,385 bytes (16KB)"},
+        Slice{"MiddleOneByte", 3 * 8192 + 5, 12345, 1, "1 bytes (1KB)"},
+        Slice{"MiddleUnaligned", 3 * 8192 + 5, 4097, 8193, "8,193 bytes (8KB)"},
+        Slice{"MiddleTwoBlocksAndAByte", 3 * 8192 + 5, 1001, 2 * 8192 + 1, "16,385 bytes (16KB)"},
+        Slice{"LastByte", 3 * 8192 + 5, 3 * 8192 + 4, 1, "1 bytes (1KB)"},
+        Slice{"BlockEndingAtLastByte", 3 * 8192 + 5, 8192 + 5, 2 * 8192, "16,384 bytes (16KB)"},
+        Slice{"WholeFile", 3 * 8192 + 5, 0, 3 * 8192 + 5, "24,581 bytes (24KB)"},
+        Slice{"LastByteOfHundred", 100, 99, 1, "1 bytes (1KB)"},
+        Slice{"ToTheEndOfHundred", 100, 10, 90, "90 bytes (1KB)"},
+        Slice{"OneMebibyte", (1u << 20) + 7, 3, 1u << 20, "1,048,576 bytes (1,024KB)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CommandLineTest, ReplacesAnExistingDestinationWithoutAsking) {
+    const std::string src = makeSource("src.bin", 1000);
+    makeSource("out.bin", 100000, 5);
+    RunResult r = run({"src.bin", "out.bin", "10d", "9d"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.out, header("src.bin", "out.bin", "10d", "9d") + successTail("10 bytes (1KB)", "out.bin"));
+    EXPECT_EQ(readFile(work("out.bin")), src.substr(10, 10));
+}
+
+TEST_F(CommandLineTest, NamesWithSpacesAndNoFolderPart) {
+    // The usage example: a destination without a folder is made in the working folder.
+    const std::string src = makeSource("file one.dat", 4096);
+    RunResult r = run({"file one.dat", "file two.dat", "400d", "5ffh"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.out, header("file one.dat", "file two.dat", "400d", "5ffh") +
+                         successTail("1,536 bytes (2KB)", "file two.dat"));
+    EXPECT_EQ(readFile(work("file two.dat")), src.substr(400, 1536));
+}
+
+TEST_F(CommandLineTest, AbsoluteNamesInOtherFolders) {
+    fs::create_directories(workDir() / "in dir");
+    fs::create_directories(workDir() / "out dir");
+    const std::string src = makeSource("in dir/src.bin", 500);
+    const std::string p1 = work("in dir/src.bin").string();
+    const std::string p2 = work("out dir/out.bin").string();
+    RunResult r = run({p1, p2, "0d", "1F3h"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.out, header(p1, p2, "0d", "1F3h") + successTail("500 bytes (1KB)", p2));
+    EXPECT_EQ(readFile(p2), src);
+}
+
+namespace {
+
+enum class Link { None, Symbolic, Hard };
+
+struct SameFile {
+    const char* name;
+    const char* destination; // "@" stands for the absolute path of the source
+    Link link;
+};
+
+void PrintTo(const SameFile& c, std::ostream* os) { *os << c.name; }
+
+} // namespace
+
+// Two names for one file: creating the destination would truncate the source.
+class SameFileRefused : public CommandLineTest, public ::testing::WithParamInterface<SameFile> {};
+
+TEST_P(SameFileRefused, ReportsOnceAndLeavesTheSourceIntact) {
+    const SameFile& c = GetParam();
+    const std::string src = makeSource("src.bin", 20000);
+    std::string dst = c.destination == std::string("@") ? work("src.bin").string() : c.destination;
+    if (c.link == Link::Symbolic)
+        fs::create_symlink("src.bin", work(dst));
+    if (c.link == Link::Hard)
+        fs::create_hard_link(work("src.bin"), work(dst));
+    RunResult r = run({"src.bin", dst, "0d", "4E1Fh"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner() + crlf({"Using Command-Line Parameters", "Source File = src.bin",
+                                      "Destination File = " + dst,
+                                      "ERROR: Source and destination files cannot be the same!",
+                                      "Start Position = 0d", "Offset Length = 4E1Fh"}));
+    EXPECT_EQ(readFile(work("src.bin")), src);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SameFileRefused,
+    ::testing::Values(SameFile{"SameText", "src.bin", Link::None},
+                      SameFile{"OtherCase", "SRC.BIN", Link::None},
+                      SameFile{"SurroundingSpaces", " src.bin ", Link::None},
+                      SameFile{"Absolute", "@", Link::None},
+                      SameFile{"DotSlash", "./src.bin", Link::None},
+                      SameFile{"SymbolicLink", "link.bin", Link::Symbolic},
+                      SameFile{"HardLink", "hard.bin", Link::Hard}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CommandLineTest, DestinationUnderARegularFileIsRefused) {
+    makeSource("src.bin", 100);
+    RunResult r = run({"src.bin", "src.bin/x", "0d", "0d"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner() + crlf({"Using Command-Line Parameters", "Source File = src.bin",
+                                      "Destination File = src.bin/x",
+                                      "ERROR: The Destination File path src.bin/ does not exist.",
+                                      "Start Position = 0d", "Offset Length = 0d"}));
+}
+
+TEST_F(CommandLineTest, DestinationThatIsAFolderCannotBeCreated) {
+    makeSource("src.bin", 100);
+    fs::create_directories(work("adir"));
+    RunResult r = run({"src.bin", "adir", "0d", "0d"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, header("src.bin", "adir", "0d", "0d") +
+                         crlf({"Copying started...",
+                               "ERROR: The destination file adir cannot be created: " +
+                                   std::string(std::strerror(EISDIR))}));
+    // Removing a partial destination must not touch what was there.
+    EXPECT_TRUE(fs::is_directory(work("adir")));
+}
+
+TEST_F(CommandLineTest, DestinationLockedByAnotherProgramIsKept) {
+    makeSource("src.bin", 100);
+    const std::string old = makeSource("out.bin", 5000, 3);
+    FileLock lock(work("out.bin"));
+    ASSERT_TRUE(lock.held());
+    RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    const std::string prefix = header("src.bin", "out.bin", "0d", "0d") +
+                               crlf({"Copying started..."}) +
+                               "ERROR: The destination file out.bin cannot be created: ";
+    EXPECT_EQ(r.out.substr(0, prefix.size()), prefix) << r;
+    EXPECT_EQ(r.out.find("\r\n", prefix.size()), r.out.size() - 2) << "one last line expected";
+    EXPECT_EQ(readFile(work("out.bin")), old);
+}
+
+TEST_F(CommandLineTest, LockedSourceCannotBeOpened) {
+    makeSource("src.bin", 4096);
+    FileLock lock(work("src.bin"));
+    ASSERT_TRUE(lock.held());
+    RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    // Never measured, so its size is still 0 when the range is checked.
+    EXPECT_EQ(r.out, header("src.bin", "out.bin", "0d", "0d",
+                            {"The source file src.bin cannot be opened."}) +
+                         crlf({"ERROR: Start position is too large. Maximum is -1"}));
+    EXPECT_EQ(listing(), std::vector<std::string>{"src.bin"});
+}
+
+TEST_F(CommandLineTest, LockedSourceWithSizeFromSettingsFailsAtOpening) {
+    // The remembered source measured while the settings were read leaves a size behind, so
+    // the range passes and the copy's own open refuses the locked file.
+    makeSource("remembered.bin", 100, 4);
+    makeSource("src.bin", 4096);
+    writeFile(progDir() / "Kestrine.ini",
+              "[Kestrine]\nSaveLastSourceFile=" + work("remembered.bin").string() + "\n");
+    FileLock lock(work("src.bin"));
+    ASSERT_TRUE(lock.held());
+    RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, header("src.bin", "out.bin", "0d", "0d",
+                            {"The source file src.bin cannot be opened."}) +
+                         crlf({"ERROR: The source file src.bin cannot be opened."}));
+    EXPECT_FALSE(fs::exists(work("out.bin")));
+}
+
+TEST_F(CommandLineTest, SourceThatIsNotARegularFile) {
+    // A folder does not exist as a file; a FIFO exists but cannot be opened, and must not
+    // make the run wait for a writer.
+    fs::create_directories(work("adir"));
+    ASSERT_EQ(::mkfifo(work("fifo").c_str(), 0644), 0);
+
+    RunResult folder = run({"adir", "out.bin", "0d", "0d"});
+    ASSERT_TRUE(folder.exited) << folder;
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.out, banner() + crlf({"Using Command-Line Parameters",
+                                           "The source file adir cannot be opened.",
+                                           "Source File = adir",
+                                           "ERROR: The Source File adir cannot be found.",
+                                           "Destination File = out.bin", "Start Position = 0d",
+                                           "Offset Length = 0d"}));
+
+    RunResult fifo = run({"fifo", "out.bin", "0d", "0d"});
+    ASSERT_TRUE(fifo.exited) << fifo;
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_NE(fifo.out.find(crlf({"Using Command-Line Parameters",
+                                  "The source file fifo cannot be opened.", "Source File = fifo"})),
+              std::string::npos)
+        << fifo;
+    EXPECT_EQ(fifo.out.find("Copying started..."), std::string::npos) << fifo;
+    EXPECT_FALSE(fs::exists(work("out.bin")));
+}
