@@ -1,0 +1,281 @@
+#include "settings/SettingsFile.h"
+
+#include "FailingIO.h"
+#include "FakeHost.h"
+#include "TempFolder.h"
+#include "settings/ProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace kestrine {
+namespace {
+
+using testing::FailingIO;
+using testing::FakeHost;
+using testing::readFile;
+using testing::TempFolder;
+using testing::writeFile;
+
+// The key names of the file in the order they stand.
+std::vector<std::string> keysInOrder(const std::string& text) {
+    std::vector<std::string> keys;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (auto eq = line.find('='); eq != std::string::npos)
+            keys.push_back(line.substr(0, eq));
+    return keys;
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    AppState state;
+    FakeHost host;
+    Context ctx{state, host, Platform::system()};
+    std::string iniPath = folder.file("Kestrine.ini");
+
+    void SetUp() override { state.ProgramFolder = folder.path(); }
+    void writeIni(const std::string& body) { writeFile(iniPath, "[Kestrine]\n" + body); }
+};
+
+// --- Reading ---
+
+TEST_F(SettingsFileTest, NoFileGivesEveryDefault) {
+    host.desktop = {1920, 1080};
+    host.fields[Field::SourceFile] = "stale";
+    host.fields[Field::DestFile] = "stale";
+    ReadSettings(ctx);
+
+    const Settings& s = state.Settings;
+    EXPECT_EQ(s.Top, 1080 / 2 - 398 / 2);
+    EXPECT_EQ(s.Left, 1920 / 2 - 446 / 2);
+    EXPECT_TRUE(s.SaveLastSource);
+    EXPECT_TRUE(s.SaveLastDest);
+    EXPECT_FALSE(s.PrefSourcePathSwitch);
+    EXPECT_FALSE(s.PrefDestPathSwitch);
+    EXPECT_EQ(s.SourcePath, "");
+    EXPECT_EQ(s.PrefDestPath, "");
+    EXPECT_EQ(s.FileFilter, kDefaultFileFilter);
+    EXPECT_EQ(s.FileFilter2, "\"All Files=*.*\",\"Programs=*.exe\",\"Zip Files=*.zip\"");
+    EXPECT_EQ(s.FileFilterIndex1, 0);
+    EXPECT_EQ(s.FileFilterIndex2, 0);
+    EXPECT_EQ(s.FormColour, 0xFF00001Cu);
+    EXPECT_EQ(host.fieldText(Field::SourceFile), "");
+    EXPECT_EQ(host.fieldText(Field::DestFile), "");
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_FALSE(std::filesystem::exists(iniPath));
+}
+
+TEST_F(SettingsFileTest, WithoutADesktopTheDefaultPositionIsMinusHalfTheWindow) {
+    // The console host reports no desktop; odd sizes divide toward zero.
+    struct OddWindow : FakeHost {
+        Size windowOuterSize() const override { return {447, 399}; }
+    } console;
+    Context consoleCtx{state, console, Platform::system()};
+    ReadSettings(consoleCtx);
+    EXPECT_EQ(state.Settings.Top, -199);
+    EXPECT_EQ(state.Settings.Left, -223);
+}
+
+TEST_F(SettingsFileTest, StoredValuesAreReadAndBadNumbersFallBack) {
+    host.desktop = {1000, 800};
+    writeIni("Top=abc\nLeft=-40\nFormColour=0x00FF8000\nFileFilter=\nFileFilter2=||\n"
+             "FileFilterIndex1=$2\nFileFilterIndex2=3x\nPrefSourcePathSwitch=5\n"
+             "PrefDestPath=\"/data/in box\"\nSourcePath=/src\nDestPath=/dst\n");
+    ReadSettings(ctx);
+    const Settings& s = state.Settings;
+    EXPECT_EQ(s.Top, 400 - 199);
+    EXPECT_EQ(s.Left, -40);
+    EXPECT_EQ(s.FormColour, 0x00FF8000u);
+    EXPECT_EQ(s.FileFilter, "");
+    EXPECT_EQ(s.FileFilter2, "");
+    EXPECT_EQ(s.FileFilterIndex1, 2);
+    EXPECT_EQ(s.FileFilterIndex2, 0);
+    EXPECT_TRUE(s.PrefSourcePathSwitch);
+    EXPECT_EQ(s.PrefDestPath, "/data/in box");
+    EXPECT_EQ(s.SourcePath, "/src");
+    EXPECT_EQ(s.DestPath, "/dst");
+}
+
+TEST_F(SettingsFileTest, ListFormWithoutItsWrapperLosesFirstAndLastCharacter) {
+    writeIni("FileFilter2=Text=*.txt,Log=*.log\n");
+    ReadSettings(ctx);
+    EXPECT_EQ(state.Settings.FileFilter2, "ext=*.txt,Log=*.lo");
+}
+
+TEST_F(SettingsFileTest, RemembersAnExistingSourceWithTwoLogLines) {
+    const std::string source = folder.file("data.bin");
+    writeFile(source, std::string(1536, 'x'));
+    writeIni("SaveLastSourceFile=" + source + "\n");
+    ReadSettings(ctx);
+
+    EXPECT_EQ(host.fieldText(Field::SourceFile), source);
+    EXPECT_EQ(state.SourceFileName, source);
+    EXPECT_EQ(state.SourceFileSize, 1536);
+    ASSERT_EQ(host.log.size(), 2u);
+    EXPECT_EQ(host.log[0].text, "Source file is " + source);
+    EXPECT_EQ(host.log[1].text, "Source file is 1,536 bytes (2KB)");
+    EXPECT_FALSE(host.log[0].bold);
+    EXPECT_FALSE(host.log[1].bold);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(SettingsFileTest, MissingRememberedSourceLeavesTheFieldEmptyAndLogsNothing) {
+    host.fields[Field::SourceFile] = "typed before";
+    // A folder is not a file either.
+    for (const std::string& remembered : {folder.file("gone.bin"), folder.path(), std::string()}) {
+        writeIni("SaveLastSourceFile=" + remembered + "\n");
+        ReadSettings(ctx);
+        EXPECT_EQ(host.fieldText(Field::SourceFile), "") << remembered;
+        EXPECT_EQ(state.SourceFileName, "") << remembered;
+        EXPECT_TRUE(host.log.empty()) << remembered;
+        EXPECT_TRUE(host.boxes.empty()) << remembered;
+    }
+}
+
+TEST_F(SettingsFileTest, RememberedDestinationIsTakenWithoutCheckingIt) {
+    writeIni("SaveLastDestFile=/nowhere/out.bin\n");
+    ReadSettings(ctx);
+    EXPECT_EQ(host.fieldText(Field::DestFile), "/nowhere/out.bin");
+}
+
+TEST_F(SettingsFileTest, SwitchedOffRememberingLeavesTheFieldsAlone) {
+    const std::string source = folder.file("data.bin");
+    writeFile(source, "abc");
+    writeIni("SaveLastSource=0\nSaveLastDest=0\nSaveLastSourceFile=" + source +
+             "\nSaveLastDestFile=/out\n");
+    host.fields[Field::SourceFile] = "mine";
+    host.fields[Field::DestFile] = "mine too";
+    ReadSettings(ctx);
+    EXPECT_FALSE(state.Settings.SaveLastSource);
+    EXPECT_FALSE(state.Settings.SaveLastDest);
+    EXPECT_EQ(host.fieldText(Field::SourceFile), "mine");
+    EXPECT_EQ(host.fieldText(Field::DestFile), "mine too");
+    EXPECT_TRUE(host.log.empty());
+}
+
+// --- Writing ---
+
+TEST_F(SettingsFileTest, FirstCloseWritesTheStateGroupOnly) {
+    state.Settings.SourcePath = "/in";
+    host.top = 12;
+    host.left = -3;
+    host.fields[Field::SourceFile] = "/in/a b.bin";
+    host.fields[Field::DestFile] = "/does/not/exist";
+    ASSERT_TRUE(WriteSettings(ctx, 1));
+    EXPECT_EQ(readFile(iniPath), "[Kestrine]\nSourcePath=/in\nDestPath=\nTop=12\nLeft=-3\n"
+                                 "SaveLastSourceFile=/in/a b.bin\n"
+                                 "SaveLastDestFile=/does/not/exist\n");
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+}
+
+TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
+    ASSERT_TRUE(WriteSettings(ctx, 2));
+    const std::vector<std::string> expected = {
+        "SourcePath",         "DestPath",          "Top",
+        "Left",               "SaveLastSourceFile", "SaveLastDestFile",
+        "SaveLastSource",     "SaveLastDest",      "PrefSourcePathSwitch",
+        "PrefDestPathSwitch", "PrefSourcePath",    "PrefDestPath",
+        "FileFilter",         "FileFilter2",       "FileFilterIndex1",
+        "FileFilterIndex2",   "FormColour"};
+    const std::string text = readFile(iniPath);
+    EXPECT_EQ(keysInOrder(text), expected);
+    EXPECT_NE(text.find("\nFileFilter2=|\"All Files=*.*\",\"Programs=*.exe\",\"Zip Files=*.zip\"|\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\nFormColour=-16777188\n"), std::string::npos);
+    EXPECT_NE(text.find("\nSaveLastSource=1\n"), std::string::npos);
+    EXPECT_NE(text.find("\nPrefDestPathSwitch=0\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, ScopeBelowOneWritesNothing) {
+    EXPECT_TRUE(WriteSettings(ctx, 0));
+    EXPECT_TRUE(WriteSettings(ctx, -5));
+    EXPECT_FALSE(std::filesystem::exists(iniPath));
+}
+
+TEST_F(SettingsFileTest, RememberedFileKeyIsKeptWhileItsSwitchIsOff) {
+    writeFile(iniPath, "; mine\n[Kestrine]\nSaveLastSourceFile=/old\nExtra=1\n[Other]\nX=y\n");
+    state.Settings.SaveLastSource = false;
+    host.fields[Field::SourceFile] = "/new";
+    ASSERT_TRUE(WriteSettings(ctx, 1));
+    const std::string text = readFile(iniPath);
+    EXPECT_EQ(text, "; mine\n[Kestrine]\nSaveLastSourceFile=/old\nExtra=1\nSourcePath=\n"
+                    "DestPath=\nTop=0\nLeft=0\nSaveLastDestFile=\n[Other]\nX=y\n");
+}
+
+TEST_F(SettingsFileTest, SavedSettingsReadBackTheSame) {
+    Settings& s = state.Settings;
+    s.SaveLastSource = false;
+    s.PrefSourcePathSwitch = true;
+    s.PrefSourcePath = " /lead space";
+    s.PrefDestPath = "'quoted'";
+    s.FileFilter = "Text (*.txt)|*.txt";
+    s.FileFilter2 = "\"My Text=*.txt\",=";
+    s.FileFilterIndex1 = 2;
+    s.FileFilterIndex2 = -1;
+    s.FormColour = 0x00C0FFEE;
+    s.SourcePath = "/src";
+    s.DestPath = "/dst";
+    host.top = 100;
+    host.left = 200;
+    host.fields[Field::DestFile] = "/out.bin";
+    ASSERT_TRUE(WriteSettings(ctx, 2));
+
+    AppState fresh;
+    fresh.ProgramFolder = folder.path();
+    FakeHost freshHost;
+    Context freshCtx{fresh, freshHost, Platform::system()};
+    ReadSettings(freshCtx);
+    const Settings& r = fresh.Settings;
+    EXPECT_EQ(r.SaveLastSource, s.SaveLastSource);
+    EXPECT_EQ(r.SaveLastDest, s.SaveLastDest);
+    EXPECT_EQ(r.PrefSourcePathSwitch, s.PrefSourcePathSwitch);
+    EXPECT_EQ(r.PrefDestPathSwitch, s.PrefDestPathSwitch);
+    EXPECT_EQ(r.PrefSourcePath, s.PrefSourcePath);
+    EXPECT_EQ(r.PrefDestPath, s.PrefDestPath);
+    EXPECT_EQ(r.FileFilter, s.FileFilter);
+    EXPECT_EQ(r.FileFilter2, s.FileFilter2);
+    EXPECT_EQ(r.FileFilterIndex1, s.FileFilterIndex1);
+    EXPECT_EQ(r.FileFilterIndex2, s.FileFilterIndex2);
+    EXPECT_EQ(r.FormColour, s.FormColour);
+    EXPECT_EQ(r.SourcePath, s.SourcePath);
+    EXPECT_EQ(r.DestPath, s.DestPath);
+    EXPECT_EQ(r.Top, 100);
+    EXPECT_EQ(r.Left, 200);
+    EXPECT_EQ(freshHost.fieldText(Field::DestFile), "/out.bin");
+}
+
+// --- Refused writes ---
+
+TEST_F(SettingsFileTest, RefusedWriteIsReportedWithTheFullPath) {
+    state.ProgramFolder = folder.file("missing/");
+    EXPECT_FALSE(WriteSettings(ctx, 1));
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Unable to write to " + folder.file("missing/Kestrine.ini"));
+}
+
+TEST_F(SettingsFileTest, KeysAfterTheRefusedOneAreNotWritten) {
+    writeIni("Keep=1\n");
+    FailingIO io;
+    io.failReplacement = 3; // Top
+    EXPECT_FALSE(WriteSettings(ctx, 2, io));
+    EXPECT_EQ(io.replacements, 3);
+    EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\nSourcePath=\nDestPath=\n");
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Unable to write to " + iniPath);
+    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+}
+
+TEST_F(SettingsFileTest, FailureInThePreferenceGroupStopsItThere) {
+    FailingIO io;
+    io.failReplacement = 7; // SaveLastSource, the first preference
+    EXPECT_FALSE(WriteSettings(ctx, 2, io));
+    EXPECT_EQ(keysInOrder(readFile(iniPath)).size(), 6u);
+    EXPECT_EQ(host.errors.size(), 1u);
+}
+
+} // namespace
+} // namespace kestrine
