@@ -8,4 +8,7 @@ namespace kestrine {
 // counts); returns the exit code.
 int runWindowMode(int argc, char** argv, AppState& state);
 
+// A desktop is there to show windows on: an X or Wayland display and no headless platform.
+bool displayAvailable();
+
 } // namespace kestrine

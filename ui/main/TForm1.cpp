@@ -1,0 +1,509 @@
+#include "ui/main/TForm1.h"
+
+#include "ui_TForm1.h"
+
+#include "core/Colour.h"
+#include "core/Copy.h"
+#include "core/Fields.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/Text.h"
+#include "settings/SettingsFile.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QUrl>
+
+#include <exception>
+
+static void initPictures() { Q_INIT_RESOURCE(pictures); }
+
+namespace kestrine {
+
+namespace {
+
+QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// The local names of a drop, or nothing when it holds anything but local files.
+std::optional<QStringList> droppedFiles(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls())
+        return std::nullopt;
+    QStringList names;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile())
+            return std::nullopt;
+        names << url.toLocalFile();
+    }
+    if (names.isEmpty())
+        return std::nullopt;
+    return names;
+}
+
+} // namespace
+
+TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), state_(state),
+      platform_(platform), ctx_{state, *this, platform} {
+    initPictures();
+    ui->setupUi(this);
+
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    ui->ClientArea->setFixedSize(446, 398);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The design's face is rarely installed here; a face of the same metrics keeps the
+    // captions inside their fixed places.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+    // The menu bar keeps the desktop's own font and colours, as a system menu would.
+    ui->MainMenu1->setFont(QApplication::font());
+    ui->MainMenu1->setPalette(QApplication::palette());
+    ui->MainMenu1->installEventFilter(this);
+    ui->StatusBar1->setAutoFillBackground(true);
+
+    ProgressTimer1.setObjectName(QStringLiteral("ProgressTimer1"));
+    ProgressTimer1.setInterval(500);
+    connect(&ProgressTimer1, &QTimer::timeout, this, [this] { guarded([this] { ProgressTimer(ctx_); }); });
+
+    connect(ui->GetSourceSpeedButton, &QToolButton::clicked, this, &TForm1::GetSourceFile);
+    connect(ui->GetDestSpeedButton, &QToolButton::clicked, this, &TForm1::GetDestFile);
+    connect(ui->CopySourceFileButton, &QToolButton::clicked, this,
+            &TForm1::CopySourceFileButtonClick);
+    connect(ui->CopyBitBtn, &QPushButton::clicked, this, &TForm1::CopyBitBtnClick);
+    connect(ui->CloseBitBtn, &QPushButton::clicked, this, &TForm1::ExitProgram);
+    connect(ui->SetPosMinButton, &QToolButton::clicked, this, &TForm1::SetPosMinButtonClick);
+    connect(ui->SetPosMaxButton, &QToolButton::clicked, this, &TForm1::SetPosMaxButtonClick);
+    connect(ui->IncPosButton, &QToolButton::clicked, this, &TForm1::IncPosButtonClick);
+    connect(ui->DecPosButton, &QToolButton::clicked, this, &TForm1::DecPosButtonClick);
+    connect(ui->SetOffsetMinButton, &QToolButton::clicked, this, &TForm1::SetOffsetMinButtonClick);
+    connect(ui->SetOffsetMaxButton, &QToolButton::clicked, this, &TForm1::SetOffsetMaxButtonClick);
+    connect(ui->IncOffsetButton, &QToolButton::clicked, this, &TForm1::IncOffsetButtonClick);
+    connect(ui->DecOffsetButton, &QToolButton::clicked, this, &TForm1::DecOffsetButtonClick);
+    connect(ui->HexViewButton, &QToolButton::clicked, this, &TForm1::HexViewButtonClick);
+    connect(ui->Exit1, &QAction::triggered, this, &TForm1::ExitProgram);
+    connect(ui->Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
+    connect(ui->Help1, &QAction::triggered, this, &TForm1::Help);
+    connect(ui->About1, &QAction::triggered, this, &TForm1::About1Click);
+
+    for (Field field : {Field::StartDec, Field::StartHex, Field::OffsetDec, Field::OffsetHex}) {
+        QLineEdit* edit = editFor(field);
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, [this, field] {
+            if (isStartField(field))
+                UpdateStartPos(field);
+            else
+                UpdateOffset(field);
+        });
+    }
+    ui->SourceFileEdit->installEventFilter(this);
+    ui->DestFileEdit->installEventFilter(this);
+}
+
+TForm1::~TForm1() = default;
+
+template <typename F>
+void TForm1::guarded(F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        reportError(e.what());
+    }
+}
+
+void TForm1::Init() {
+    guarded([this] { ReadSettings(ctx_); });
+
+    const Settings& settings = state_.Settings;
+    move(settings.Left, settings.Top);
+    applyColours();
+    applyFileFilter();
+    openDialog1_.filterIndex = settings.FileFilterIndex1;
+    openDialog2_.filterIndex = settings.FileFilterIndex2;
+
+    guarded([this] { ChangeSourceFile(ctx_); });
+    show();
+    setAcceptDrops(true);
+}
+
+void TForm1::applyColours() {
+    const ColourValue colour = state_.Settings.FormColour;
+    const QColor background = toQColor(resolveColour(colour));
+    const QColor text = toQColor(ShadeColour(colour, -120));
+
+    QPalette window = palette();
+    window.setColor(QPalette::Window, background);
+    window.setColor(QPalette::WindowText, text);
+    setPalette(window);
+
+    QPalette log = ui->RichEdit1->palette();
+    log.setColor(QPalette::Base, background);
+    log.setColor(QPalette::Text, text);
+    ui->RichEdit1->setPalette(log);
+
+    QPalette status = ui->StatusBar1->palette();
+    status.setColor(QPalette::Window, toQColor(ShadeColour(colour, -30)));
+    ui->StatusBar1->setPalette(status);
+}
+
+void TForm1::applyFileFilter() {
+    openDialog1_.filter = openDialog2_.filter = fromUtf8(state_.Settings.FileFilter);
+}
+
+// ---- Host ----------------------------------------------------------------------------------
+
+QLineEdit* TForm1::editFor(Field field) const {
+    switch (field) {
+    case Field::SourceFile: return ui->SourceFileEdit;
+    case Field::DestFile: return ui->DestFileEdit;
+    case Field::StartDec: return ui->StartDecEdit;
+    case Field::StartHex: return ui->StartHexEdit;
+    case Field::OffsetDec: return ui->OffsetDecEdit;
+    case Field::OffsetHex: return ui->OffsetHexEdit;
+    }
+    return nullptr;
+}
+
+std::optional<Field> TForm1::numberFieldOf(const QObject* object) const {
+    for (Field field : {Field::StartDec, Field::StartHex, Field::OffsetDec, Field::OffsetHex})
+        if (object == editFor(field))
+            return field;
+    return std::nullopt;
+}
+
+std::string TForm1::fieldText(Field field) const { return editFor(field)->text().toStdString(); }
+
+void TForm1::setFieldText(Field field, const std::string& text) {
+    QLineEdit* edit = editFor(field);
+    const QString value = fromUtf8(text);
+    if (edit->text() != value)
+        edit->setText(value);
+}
+
+void TForm1::focusField(Field field) { editFor(field)->setFocus(Qt::OtherFocusReason); }
+
+Answer TForm1::messageBox(BoxKind kind, const std::string& text) {
+    return prompts().messageBox(this, kind, fromUtf8(text));
+}
+
+void TForm1::reportError(const std::string& message) {
+    prompts().errorReport(this, fromUtf8(generalErrorText(message)));
+}
+
+void TForm1::appendLog(const std::string& text, bool bold) {
+    QTextEdit* log = ui->RichEdit1;
+    QTextCharFormat format;
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    QTextCursor cursor(log->document());
+    cursor.movePosition(QTextCursor::End);
+    if (logLines_ > 0)
+        cursor.insertBlock(QTextBlockFormat(), format);
+    cursor.setCharFormat(format);
+    cursor.insertText(fromUtf8(text), format);
+    ++logLines_;
+
+    log->setFocus(Qt::OtherFocusReason);
+    log->setTextCursor(cursor);
+    log->ensureCursorVisible();
+}
+
+void TForm1::clearLog() {
+    ui->RichEdit1->clear();
+    logLines_ = 0;
+}
+
+void TForm1::ToggleFormControls(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui->CopyBitBtn, ui->CloseBitBtn, ui->GetSourceSpeedButton, ui->GetDestSpeedButton,
+             ui->CopySourceFileButton, ui->SetPosMinButton, ui->SetPosMaxButton, ui->IncPosButton,
+             ui->DecPosButton, ui->SetOffsetMinButton, ui->SetOffsetMaxButton,
+             ui->IncOffsetButton, ui->DecOffsetButton, ui->HexViewButton, ui->SourceFileEdit,
+             ui->DestFileEdit, ui->StartDecEdit, ui->StartHexEdit, ui->OffsetDecEdit,
+             ui->OffsetHexEdit})
+        control->setEnabled(enabled);
+    for (QAction* command : {ui->Exit1, ui->Settings1, ui->Help1, ui->About1})
+        command->setEnabled(enabled);
+}
+
+void TForm1::setProgressPosition(int position) { ui->ProgressBar1->setValue(position); }
+
+int TForm1::progressPosition() const { return ui->ProgressBar1->value(); }
+
+void TForm1::repaintProgress() { ui->ProgressBar1->repaint(); }
+
+void TForm1::setProgressTimerEnabled(bool enabled) {
+    if (enabled)
+        ProgressTimer1.start();
+    else
+        ProgressTimer1.stop();
+}
+
+void TForm1::setStatusText(const std::string& text) { ShowHint(fromUtf8(text)); }
+
+void TForm1::setTitle(const std::string& title) { setWindowTitle(fromUtf8(title)); }
+
+void TForm1::pumpEvents() { QCoreApplication::processEvents(); }
+
+Size TForm1::desktopSize() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const QSize size = screen->virtualSize();
+    return {size.width(), size.height()};
+}
+
+Size TForm1::windowOuterSize() const {
+    const QSize size = frameGeometry().size();
+    return {size.width(), size.height()};
+}
+
+int TForm1::windowTop() const { return y(); }
+
+int TForm1::windowLeft() const { return x(); }
+
+// ---- File selection ------------------------------------------------------------------------
+
+void TForm1::GetSourceFile() {
+    guarded([this] {
+        Settings& settings = state_.Settings;
+        const std::string text = fieldText(Field::SourceFile);
+        const std::string folder = dialogStartFolder(platform_, settings.SourcePath,
+                                                     settings.PrefSourcePathSwitch,
+                                                     settings.PrefSourcePath, text);
+        if (!folder.empty())
+            openDialog1_.initialDir = fromUtf8(folder);
+        openDialog1_.fileName = platform_.fileExists(text) ? fromUtf8(namePart(text)) : QString();
+        openDialog1_.title = QStringLiteral("Source File");
+
+        if (auto chosen = prompts().openFileName(this, openDialog1_,
+                                                 [this] { OpenDialog1TypeChange(); })) {
+            state_.SourceFileName = chosen->toStdString();
+            settings.SourcePath = directoryPart(state_.SourceFileName);
+            setFieldText(Field::SourceFile, state_.SourceFileName);
+            AddToLog(ctx_, "Source file is " + state_.SourceFileName);
+        }
+        ChangeSourceFile(ctx_);
+        focusField(Field::SourceFile);
+        AddToLog(ctx_, "Source file is " + FormatSize(ctx_, state_.SourceFileSize));
+    });
+}
+
+void TForm1::GetDestFile() {
+    guarded([this] {
+        Settings& settings = state_.Settings;
+        const std::string text = fieldText(Field::DestFile);
+        const std::string folder = dialogStartFolder(
+            platform_, settings.DestPath, settings.PrefDestPathSwitch, settings.PrefDestPath, text);
+        if (!folder.empty())
+            openDialog2_.initialDir = fromUtf8(folder);
+        openDialog2_.fileName = platform_.fileExists(text) ? fromUtf8(namePart(text)) : QString();
+        openDialog2_.title = QStringLiteral("Destination File");
+
+        if (auto chosen = prompts().openFileName(this, openDialog2_,
+                                                 [this] { OpenDialog2TypeChange(); })) {
+            const std::string name = chosen->toStdString();
+            settings.DestPath = directoryPart(name);
+            setFieldText(Field::DestFile, name);
+        }
+        focusField(Field::DestFile);
+    });
+}
+
+void TForm1::OpenDialog1TypeChange() { state_.Settings.FileFilterIndex1 = openDialog1_.filterIndex; }
+
+void TForm1::OpenDialog2TypeChange() { state_.Settings.FileFilterIndex2 = openDialog2_.filterIndex; }
+
+void TForm1::CopySourceFileButtonClick() {
+    guarded([this] {
+        if (auto name = nextFileName(fieldText(Field::SourceFile))) {
+            setFieldText(Field::DestFile, *name);
+            focusField(Field::DestFile);
+        }
+    });
+}
+
+void TForm1::AcceptFiles(const QStringList& names) {
+    guarded([&] {
+        if (names.size() >= 2) {
+            messageBox(BoxKind::Warning, "Only one file can be accepted using drag and drop.");
+            return;
+        }
+        if (names.isEmpty())
+            return;
+        // The whole name: a long path cut short would name another file, or none.
+        setFieldText(Field::SourceFile, names.first().toStdString());
+        ChangeSourceFile(ctx_);
+        AddToLog(ctx_, "Source file is " + state_.SourceFileName);
+        AddToLog(ctx_, "Source file is " + FormatSize(ctx_, state_.SourceFileSize));
+    });
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedFiles(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    if (auto names = droppedFiles(event->mimeData())) {
+        event->acceptProposedAction();
+        AcceptFiles(*names);
+    }
+}
+
+// ---- Copy and closing ----------------------------------------------------------------------
+
+void TForm1::CopyBitBtnClick() {
+    guarded([this] { ExecuteCopy(ctx_); });
+}
+
+void TForm1::ExitProgram() {
+    guarded([this] { WriteSettings(ctx_, 1); });
+    state_.ExitCode = 0;
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    guarded([this] { WriteSettings(ctx_, 1); });
+    state_.ExitCode = 0;
+    event->accept();
+}
+
+void TForm1::HexViewButtonClick() {}
+void TForm1::Settings1Click() {}
+void TForm1::Help() {}
+void TForm1::About1Click() {}
+
+// ---- Number fields -------------------------------------------------------------------------
+
+void TForm1::UpdateStartPos(Field changed) {
+    guarded([&] { keepPairInStep(*this, changed, editFor(changed)->hasFocus()); });
+}
+
+void TForm1::UpdateOffset(Field changed) {
+    guarded([&] { keepPairInStep(*this, changed, editFor(changed)->hasFocus()); });
+}
+
+void TForm1::stepByButton(Field decimalField, int step) {
+    focusField(decimalField);
+    guarded([&] { stepField(ctx_, decimalField, step); });
+}
+
+void TForm1::SetPosMinButtonClick() { guarded([this] { setMinimum(ctx_, Field::StartDec); }); }
+void TForm1::SetPosMaxButtonClick() { guarded([this] { setMaximum(ctx_, Field::StartDec); }); }
+void TForm1::IncPosButtonClick() { stepByButton(Field::StartDec, +1); }
+void TForm1::DecPosButtonClick() { stepByButton(Field::StartDec, -1); }
+void TForm1::SetOffsetMinButtonClick() { guarded([this] { setMinimum(ctx_, Field::OffsetDec); }); }
+void TForm1::SetOffsetMaxButtonClick() { guarded([this] { setMaximum(ctx_, Field::OffsetDec); }); }
+void TForm1::IncOffsetButtonClick() { stepByButton(Field::OffsetDec, +1); }
+void TForm1::DecOffsetButtonClick() { stepByButton(Field::OffsetDec, -1); }
+
+// Returns true when the key is consumed.
+bool TForm1::numberFieldKey(Field field, QKeyEvent* key) {
+    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+        bool consumed = false;
+        guarded([&] { consumed = stepField(ctx_, field, key->key() == Qt::Key_Up ? 1 : -1); });
+        return consumed;
+    }
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return false;
+
+    // Control with a letter would be the clipboard and undo shortcuts; as characters they are
+    // control codes, which the filters drop.
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+    if (control && ((key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) ||
+                    key->key() == Qt::Key_Backspace || !key->text().isEmpty()))
+        return true;
+
+    const QString typed = key->text();
+    if (typed.isEmpty())
+        return false;
+    for (QChar c : typed)
+        if (c.unicode() < 32 || c.unicode() == 127)
+            return false; // Backspace, Enter and the like: the field's own handling
+    QString passed;
+    for (char32_t c : typed.toUcs4()) {
+        const char32_t out = isDecimalField(field) ? FilterNumberKeys(c) : FilterHexKeys(c);
+        if (out != 0)
+            passed += QString::fromUcs4(&out, 1);
+    }
+    if (passed.isEmpty())
+        return true;
+
+    QLineEdit* edit = editFor(field);
+    const int limit = isDecimalField(field) ? kDecimalFieldLimit : kHexFieldLimit;
+    if (edit->text().size() - edit->selectedText().size() + passed.size() > limit)
+        return true;
+    if (passed == typed)
+        return false;
+    edit->insert(passed);
+    return true;
+}
+
+void TForm1::ShowHint(const QString& hint) { ui->StatusBar1->showMessage(hint); }
+
+bool TForm1::event(QEvent* event) {
+    // Hints go to the status bar only; StatusBar1 is part of the client area, not the frame's.
+    if (event->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    if (event->type() == QEvent::ToolTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        return true;
+    case QEvent::KeyPress:
+        if (auto field = numberFieldOf(watched))
+            return numberFieldKey(*field, static_cast<QKeyEvent*>(event));
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (watched == ui->SourceFileEdit) {
+            GetSourceFile();
+            return true;
+        }
+        if (watched == ui->DestFileEdit) {
+            GetDestFile();
+            return true;
+        }
+        break;
+    case QEvent::FocusOut:
+        if (watched == ui->SourceFileEdit) {
+            // Only a move to another control of this window takes the typed name over; the
+            // program's own focus moves (the log takes it on every line) and switching to
+            // another window do not.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
+                guarded([this] { ChangeSourceFile(ctx_); });
+        }
+        break;
+    default: break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace kestrine

@@ -1,0 +1,122 @@
+#pragma once
+// The main window: file fields, the start position and offset length pairs, the copy button,
+// the activity log and the status bar. It is the host of the copy in window mode.
+
+#include "core/Context.h"
+#include "ui/Prompts.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <memory>
+
+class QLineEdit;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace kestrine {
+
+class TForm1 : public QMainWindow, public Host {
+    Q_OBJECT
+
+public:
+    TForm1(AppState& state, Platform& platform, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Start-up once the run's state is initialised: settings, position, colours and dialog
+    // filters, then the source take-over; the window is shown only after all of that.
+    void Init();
+
+    // The colours of the window from Settings.FormColour, and both dialogs' filter text.
+    void applyColours();
+    void applyFileFilter();
+
+    Context& context() { return ctx_; }
+    FileDialogState& OpenDialog1() { return openDialog1_; }
+    FileDialogState& OpenDialog2() { return openDialog2_; }
+
+    // A drop of these local file names on the window.
+    void AcceptFiles(const QStringList& names);
+
+    // Host
+    std::string fieldText(Field field) const override;
+    void setFieldText(Field field, const std::string& text) override;
+    void focusField(Field field) override;
+    Answer messageBox(BoxKind kind, const std::string& text) override;
+    void reportError(const std::string& message) override;
+    void appendLog(const std::string& text, bool bold) override;
+    void clearLog() override;
+    void ToggleFormControls(bool enabled) override;
+    void setProgressPosition(int position) override;
+    int progressPosition() const override;
+    void repaintProgress() override;
+    void setProgressTimerEnabled(bool enabled) override;
+    void setStatusText(const std::string& text) override;
+    void setTitle(const std::string& title) override;
+    void pumpEvents() override;
+    Size desktopSize() const override;
+    Size windowOuterSize() const override;
+    int windowTop() const override;
+    int windowLeft() const override;
+
+public Q_SLOTS:
+    void GetSourceFile();
+    void GetDestFile();
+    void CopySourceFileButtonClick();
+    void CopyBitBtnClick();
+    void ExitProgram();
+    void OpenDialog1TypeChange();
+    void OpenDialog2TypeChange();
+
+    void SetPosMinButtonClick();
+    void SetPosMaxButtonClick();
+    void IncPosButtonClick();
+    void DecPosButtonClick();
+    void SetOffsetMinButtonClick();
+    void SetOffsetMaxButtonClick();
+    void IncOffsetButtonClick();
+    void DecOffsetButtonClick();
+
+    // Their windows are built separately; the commands are in place and wired already.
+    void HexViewButtonClick();
+    void Settings1Click();
+    void Help();
+    void About1Click();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QLineEdit* editFor(Field field) const;
+    // The field a number edit stands for; nothing for any other object.
+    std::optional<Field> numberFieldOf(const QObject* object) const;
+    bool numberFieldKey(Field field, QKeyEvent* key);
+    void UpdateStartPos(Field changed);
+    void UpdateOffset(Field changed);
+    void ShowHint(const QString& hint);
+    void stepByButton(Field decimalField, int step);
+    // Runs a handler; what it does not catch goes to the general error report.
+    template <typename F>
+    void guarded(F&& handler);
+
+    std::unique_ptr<Ui::TForm1> ui;
+    AppState& state_;
+    Platform& platform_;
+    Context ctx_;
+    QTimer ProgressTimer1;
+    FileDialogState openDialog1_;
+    FileDialogState openDialog2_;
+    int logLines_ = 0;
+};
+
+// The typed length limits of the number fields.
+constexpr int kDecimalFieldLimit = 19;
+constexpr int kHexFieldLimit = 15;
+
+} // namespace kestrine
