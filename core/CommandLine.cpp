@@ -89,7 +89,7 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
         st.ExitCode = 1;
         return;
     }
-    st.ConsoleAttached = true;
+    st.ConsoleAttached = pf.attachConsole();
 
     AddToLog(ctx, "\nKestrine - " + versionText() + "\n" + consoleNotice() + "\n");
     host.clearLog();

@@ -56,6 +56,8 @@ public:
 
     // Standard output is open and writable.
     virtual bool consoleAvailable();
+    // Prepares standard output for console lines: a reader that goes away must not end the run.
+    virtual bool attachConsole();
     // Writes one console line's bytes (UTF-8 in); converted to the output's character set.
     virtual void writeConsole(std::string_view utf8);
     virtual void flushConsole();

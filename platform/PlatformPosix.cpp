@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
@@ -226,6 +227,12 @@ std::int64_t Platform::nowMs() {
 bool Platform::consoleAvailable() {
     int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
     return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+bool Platform::attachConsole() {
+    // Writes to a closed pipe then fail with EPIPE instead of killing the process mid-copy.
+    ::signal(SIGPIPE, SIG_IGN);
+    return true;
 }
 
 void Platform::writeConsole(std::string_view utf8) {
