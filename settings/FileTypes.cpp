@@ -4,7 +4,9 @@ namespace kestrine {
 
 namespace {
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 bool isBlankText(std::string_view s) {
     for (char c : s)
@@ -150,7 +152,9 @@ std::vector<std::string> parseCommaText(std::string_view text) {
     return items;
 }
 
-std::string wrapInPipes(std::string_view listForm) { return "|" + std::string(listForm) + "|"; }
+std::string wrapInPipes(std::string_view listForm) {
+    return "|" + std::string(listForm) + "|";
+}
 
 std::string unwrapPipes(std::string_view stored) {
     if (stored.empty())

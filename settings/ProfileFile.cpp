@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool isTrimChar(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isTrimChar(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && isTrimChar(s.front()))
@@ -25,7 +27,9 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-char foldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -43,8 +47,8 @@ struct Line {
     std::size_t length = 0;    // without the line end
     std::size_t endLength = 0; // "\n", "\r\n" or nothing on an unterminated last line
     Kind kind = Kind::Blank;
-    std::string_view name;  // section or key name
-    std::string_view value; // key value, trimmed
+    std::string_view name;      // section or key name
+    std::string_view value;     // key value, trimmed
     std::size_t valueStart = 0; // offset just after the "=" of a key line
 };
 
@@ -136,7 +140,9 @@ std::optional<std::size_t> findKey(const std::vector<Line>& lines, const Section
     return std::nullopt;
 }
 
-bool isQuote(char c) { return c == '"' || c == '\''; }
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 bool enclosedInQuotes(std::string_view s) {
     return s.size() >= 2 && isQuote(s.front()) && s.back() == s.front();
@@ -158,14 +164,16 @@ std::string_view cutToCharacters(std::string_view s, std::size_t limit) {
 
 std::string storedForm(std::string_view value) {
     // Reading trims blanks and drops one pair of quotes; protect values that would lose either.
-    bool protect = !value.empty() &&
-                   (isTrimChar(value.front()) || isTrimChar(value.back()) || enclosedInQuotes(value));
+    bool protect = !value.empty() && (isTrimChar(value.front()) || isTrimChar(value.back()) ||
+                                      enclosedInQuotes(value));
     if (!protect)
         return std::string(value);
     return "\"" + std::string(value) + "\"";
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
 mode_t currentUmask() {
     // The process is single-threaded where settings are written, so the swap is unobserved.
@@ -255,8 +263,8 @@ bool validProfileName(std::string_view name, bool isSection) {
             return false;
     if (isSection)
         return name.find(']') == std::string_view::npos;
-    return name.find('=') == std::string_view::npos && name.front() != '[' &&
-           name.front() != ';' && name.front() != '#';
+    return name.find('=') == std::string_view::npos && name.front() != '[' && name.front() != ';' &&
+           name.front() != '#';
 }
 
 bool validProfileValue(std::string_view value) {
@@ -316,7 +324,9 @@ std::optional<std::int32_t> parseProfileInteger(std::string_view text) {
     return static_cast<std::int32_t>(signedValue);
 }
 
-std::string formatProfileInteger(std::int32_t value) { return std::to_string(value); }
+std::string formatProfileInteger(std::int32_t value) {
+    return std::to_string(value);
+}
 
 ProfileIO& ProfileIO::system() {
     static ProfileIO instance;
@@ -364,15 +374,21 @@ std::int64_t ProfileIO::write(int fd, const char* data, std::size_t count) {
     }
 }
 
-bool ProfileIO::sync(int fd) { return ::fsync(fd) == 0; }
+bool ProfileIO::sync(int fd) {
+    return ::fsync(fd) == 0;
+}
 
-bool ProfileIO::close(int fd) { return ::close(fd) == 0; }
+bool ProfileIO::close(int fd) {
+    return ::close(fd) == 0;
+}
 
 bool ProfileIO::rename(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-void ProfileIO::remove(const std::string& path) { ::unlink(path.c_str()); }
+void ProfileIO::remove(const std::string& path) {
+    ::unlink(path.c_str());
+}
 
 bool replaceFileAtomically(ProfileIO& io, const std::string& path, std::string_view content,
                            std::string& why) {
@@ -480,8 +496,7 @@ bool ProfileFile::writeString(std::string_view section, std::string_view key,
                                  lastError_);
 }
 
-bool ProfileFile::writeInteger(std::string_view section, std::string_view key,
-                               std::int32_t value) {
+bool ProfileFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
     return writeString(section, key, formatProfileInteger(value));
 }
 

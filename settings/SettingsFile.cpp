@@ -11,7 +11,9 @@ std::string settingsFilePath(const AppState& state) {
     return state.ProgramFolder + kSettingsFileName;
 }
 
-void ReadSettings(Context& ctx) { ReadSettings(ctx, ProfileIO::system()); }
+void ReadSettings(Context& ctx) {
+    ReadSettings(ctx, ProfileIO::system());
+}
 
 bool WriteSettings(Context& ctx, std::int32_t Scope) {
     return WriteSettings(ctx, Scope, ProfileIO::system());
@@ -76,9 +78,8 @@ bool WriteSettings(Context& ctx, std::int32_t Scope, ProfileIO& io) {
               file.writeString(section, "DestPath", s.DestPath) &&
               file.writeInteger(section, "Top", ctx.host.windowTop()) &&
               file.writeInteger(section, "Left", ctx.host.windowLeft()) &&
-              (!s.SaveLastSource ||
-               file.writeString(section, "SaveLastSourceFile",
-                                ctx.host.fieldText(Field::SourceFile))) &&
+              (!s.SaveLastSource || file.writeString(section, "SaveLastSourceFile",
+                                                     ctx.host.fieldText(Field::SourceFile))) &&
               (!s.SaveLastDest ||
                file.writeString(section, "SaveLastDestFile", ctx.host.fieldText(Field::DestFile)));
 

@@ -78,9 +78,29 @@ struct Lcg {
 };
 
 std::string mutate(std::string s, Lcg& rng) {
-    static const std::vector<std::string> tokens = {
-        "[", "]", "=", "\"", "'", ",", "\n", "\r\n", "\r", " ", "\t", ";", "Kestrine", "Other",
-        "Top", "Probe", "0x", "$", "-", "|", "\xEF\xBB\xBF", "\xC3\xBC", std::string(1, '\0')};
+    static const std::vector<std::string> tokens = {"[",
+                                                    "]",
+                                                    "=",
+                                                    "\"",
+                                                    "'",
+                                                    ",",
+                                                    "\n",
+                                                    "\r\n",
+                                                    "\r",
+                                                    " ",
+                                                    "\t",
+                                                    ";",
+                                                    "Kestrine",
+                                                    "Other",
+                                                    "Top",
+                                                    "Probe",
+                                                    "0x",
+                                                    "$",
+                                                    "-",
+                                                    "|",
+                                                    "\xEF\xBB\xBF",
+                                                    "\xC3\xBC",
+                                                    std::string(1, '\0')};
     int steps = 1 + static_cast<int>(rng.next() % 4);
     for (int i = 0; i < steps; ++i) {
         std::size_t at = s.empty() ? 0 : rng.next() % (s.size() + 1);

@@ -43,17 +43,22 @@ struct LoadCase {
     Rows rows;
 };
 
-void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LoadListFormTest : public ::testing::TestWithParam<LoadCase> {};
 
-TEST_P(LoadListFormTest, Rows) { EXPECT_EQ(loadListForm(GetParam().listForm), GetParam().rows); }
+TEST_P(LoadListFormTest, Rows) {
+    EXPECT_EQ(loadListForm(GetParam().listForm), GetParam().rows);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     ListForms, LoadListFormTest,
     ::testing::Values(
         LoadCase{"Empty", "", {}},
-        LoadCase{"BlankItemsAfterOthersDropped", "Text=*.txt,=,=,Log=*.log",
+        LoadCase{"BlankItemsAfterOthersDropped",
+                 "Text=*.txt,=,=,Log=*.log",
                  {{"Text", "*.txt"}, {"Log", "*.log"}}},
         LoadCase{"LeadingBlankItemStays", "=,Text=*.txt", {{"", ""}, {"Text", "*.txt"}}},
         LoadCase{"SplitAtTheFirstEquals", "\"A=B=*.x\"", {{"A", "B=*.x"}}},
@@ -69,27 +74,31 @@ struct CommaCase {
     const char* text;
 };
 
-void PrintTo(const CommaCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CommaCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CommaTextTest : public ::testing::TestWithParam<CommaCase> {};
 
-TEST_P(CommaTextTest, Writes) { EXPECT_EQ(toCommaText(GetParam().items), GetParam().text); }
-TEST_P(CommaTextTest, ParsesBack) { EXPECT_EQ(parseCommaText(GetParam().text), GetParam().items); }
+TEST_P(CommaTextTest, Writes) {
+    EXPECT_EQ(toCommaText(GetParam().items), GetParam().text);
+}
+TEST_P(CommaTextTest, ParsesBack) {
+    EXPECT_EQ(parseCommaText(GetParam().text), GetParam().items);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Both, CommaTextTest,
-    ::testing::Values(CommaCase{"EmptyList", {}, ""}, CommaCase{"OneEmptyItem", {""}, "\"\""},
-                      CommaCase{"TwoEmptyItems", {"", ""}, ","},
-                      CommaCase{"EmptyItemLast", {"a", ""}, "a,"},
-                      CommaCase{"EmptyItemFirst", {"", "a"}, ",a"},
-                      CommaCase{"Bare", {"a=*.x", "b"}, "a=*.x,b"},
-                      CommaCase{"Blank", {"a b"}, "\"a b\""},
-                      CommaCase{"Tab", {"a\tb"}, "\"a\tb\""},
-                      CommaCase{"Comma", {"a,b"}, "\"a,b\""},
-                      CommaCase{"DoubledQuotes", {"say \"hi\""}, "\"say \"\"hi\"\"\""},
-                      CommaCase{"OnlyAQuote", {"\""}, "\"\"\"\""},
-                      CommaCase{"SingleQuoteIsPlain", {"it's"}, "it's"},
-                      CommaCase{"Utf8IsNotBlank", {"Grüße=*.ä"}, "Grüße=*.ä"}),
+    ::testing::Values(
+        CommaCase{"EmptyList", {}, ""}, CommaCase{"OneEmptyItem", {""}, "\"\""},
+        CommaCase{"TwoEmptyItems", {"", ""}, ","}, CommaCase{"EmptyItemLast", {"a", ""}, "a,"},
+        CommaCase{"EmptyItemFirst", {"", "a"}, ",a"}, CommaCase{"Bare", {"a=*.x", "b"}, "a=*.x,b"},
+        CommaCase{"Blank", {"a b"}, "\"a b\""}, CommaCase{"Tab", {"a\tb"}, "\"a\tb\""},
+        CommaCase{"Comma", {"a,b"}, "\"a,b\""},
+        CommaCase{"DoubledQuotes", {"say \"hi\""}, "\"say \"\"hi\"\"\""},
+        CommaCase{"OnlyAQuote", {"\""}, "\"\"\"\""},
+        CommaCase{"SingleQuoteIsPlain", {"it's"}, "it's"},
+        CommaCase{"Utf8IsNotBlank", {"Grüße=*.ä"}, "Grüße=*.ä"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ParseCase {
@@ -98,11 +107,15 @@ struct ParseCase {
     Items items;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CommaParseTest : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(CommaParseTest, Parses) { EXPECT_EQ(parseCommaText(GetParam().text), GetParam().items); }
+TEST_P(CommaParseTest, Parses) {
+    EXPECT_EQ(parseCommaText(GetParam().text), GetParam().items);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     HandWritten, CommaParseTest,

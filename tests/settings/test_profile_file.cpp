@@ -28,7 +28,9 @@ struct ReadCase {
     std::optional<std::string> expected;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReadValueTest : public ::testing::TestWithParam<ReadCase> {};
 
@@ -49,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"SingleQuotesRemoved", "[Kestrine]\nP='x'\n", "P", "x"},
         ReadCase{"OnlyOnePairRemoved", "[Kestrine]\nP=\"\"x\"\"\n", "P", "\"x\""},
         ReadCase{"MismatchedQuotesKept", "[Kestrine]\nP=\"x'\n", "P", "\"x'"},
-        ReadCase{"QuotesNotEnclosingTheWholeValueKept", "[Kestrine]\nP=\"a\" b\n", "P",
-                 "\"a\" b"},
+        ReadCase{"QuotesNotEnclosingTheWholeValueKept", "[Kestrine]\nP=\"a\" b\n", "P", "\"a\" b"},
         ReadCase{"LoneQuoteKept", "[Kestrine]\nP=\"\n", "P", "\""},
         ReadCase{"PipeWrapperKeepsInnerQuotes", "[Kestrine]\nF=|\"a=b\",c=d|\n", "F",
                  "|\"a=b\",c=d|"},
@@ -98,7 +99,9 @@ struct WriteCase {
     std::string after;
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WriteValueTest : public ::testing::TestWithParam<WriteCase> {};
 
@@ -116,8 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "9", "; mine\n[Other]\nTop=1\n\n[Kestrine]\nA=1\nTop=9\nB=3\n\n[Last]\nC=4\n"},
         WriteCase{"KeepsTheKeysOwnSpelling", "[KESTRINE]\n  top = 2 \n", "Top", "9",
                   "[KESTRINE]\n  top =9\n"},
-        WriteCase{"NewKeyAfterTheLastEntry", "[Kestrine]\nA=1\n\n; next\n[Other]\nX=1\n", "B",
-                  "2", "[Kestrine]\nA=1\nB=2\n\n; next\n[Other]\nX=1\n"},
+        WriteCase{"NewKeyAfterTheLastEntry", "[Kestrine]\nA=1\n\n; next\n[Other]\nX=1\n", "B", "2",
+                  "[Kestrine]\nA=1\nB=2\n\n; next\n[Other]\nX=1\n"},
         WriteCase{"NewKeysKeepTheirOrder", "[Kestrine]\nA=1\nB=2\n", "C", "3",
                   "[Kestrine]\nA=1\nB=2\nC=3\n"},
         WriteCase{"NewKeyUnderABareHeader", "[Kestrine]", "Top", "5", "[Kestrine]\nTop=5\n"},
@@ -184,20 +187,20 @@ TEST_P(IntegerEncodingTest, Parses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Integers, IntegerEncodingTest,
-    ::testing::Values(IntegerCase{"123", 123}, IntegerCase{"+5", 5}, IntegerCase{"-16777188", -16777188},
-                      IntegerCase{"00012", 12}, IntegerCase{"2147483647", 2147483647},
-                      IntegerCase{"-2147483648", INT32_MIN},
+    ::testing::Values(IntegerCase{"123", 123}, IntegerCase{"+5", 5},
+                      IntegerCase{"-16777188", -16777188}, IntegerCase{"00012", 12},
+                      IntegerCase{"2147483647", 2147483647}, IntegerCase{"-2147483648", INT32_MIN},
                       IntegerCase{"2147483648", std::nullopt},
                       IntegerCase{"-2147483649", std::nullopt},
-                      IntegerCase{"99999999999999999999", std::nullopt},
-                      IntegerCase{"0x1C", 28}, IntegerCase{"0XfF", 255}, IntegerCase{"$1c", 28},
-                      IntegerCase{"-$10", -16}, IntegerCase{"0xFF00001C", -16777188},
-                      IntegerCase{"$FFFFFFFF", -1}, IntegerCase{"0x100000000", std::nullopt},
-                      IntegerCase{"0x", std::nullopt}, IntegerCase{"$", std::nullopt},
-                      IntegerCase{"", std::nullopt}, IntegerCase{"-", std::nullopt},
-                      IntegerCase{"12a", std::nullopt}, IntegerCase{"1.5", std::nullopt},
-                      IntegerCase{"0x1G", std::nullopt}, IntegerCase{"x10", std::nullopt},
-                      IntegerCase{" 12", std::nullopt}, IntegerCase{"1 2", std::nullopt}));
+                      IntegerCase{"99999999999999999999", std::nullopt}, IntegerCase{"0x1C", 28},
+                      IntegerCase{"0XfF", 255}, IntegerCase{"$1c", 28}, IntegerCase{"-$10", -16},
+                      IntegerCase{"0xFF00001C", -16777188}, IntegerCase{"$FFFFFFFF", -1},
+                      IntegerCase{"0x100000000", std::nullopt}, IntegerCase{"0x", std::nullopt},
+                      IntegerCase{"$", std::nullopt}, IntegerCase{"", std::nullopt},
+                      IntegerCase{"-", std::nullopt}, IntegerCase{"12a", std::nullopt},
+                      IntegerCase{"1.5", std::nullopt}, IntegerCase{"0x1G", std::nullopt},
+                      IntegerCase{"x10", std::nullopt}, IntegerCase{" 12", std::nullopt},
+                      IntegerCase{"1 2", std::nullopt}));
 
 TEST(IntegerEncodingTest, WritesSignedDecimal) {
     EXPECT_EQ(formatProfileInteger(-16777188), "-16777188");
@@ -230,8 +233,7 @@ TEST_F(ProfileFileTest, IntegerAndBooleanKeysFallBackOnAnythingButANumber) {
     ASSERT_TRUE(file.writeBool("Kestrine", "T", false));
     ASSERT_TRUE(file.writeBool("Kestrine", "F", true));
     ASSERT_TRUE(file.writeInteger("Kestrine", "A", -16777188));
-    EXPECT_EQ(readFile(path),
-              "[Kestrine]\nA=-16777188\nB=\nC=abc\nD='-7'\nT=0\nF=1\nE=\nY=yes\n");
+    EXPECT_EQ(readFile(path), "[Kestrine]\nA=-16777188\nB=\nC=abc\nD='-7'\nT=0\nF=1\nE=\nY=yes\n");
 }
 
 // --- The file on disk ---
@@ -314,7 +316,9 @@ struct FailureCase {
     void (*arm)(FailingIO&);
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AtomicReplacementTest : public ::testing::TestWithParam<FailureCase> {};
 

@@ -174,17 +174,28 @@ TEST_F(SettingsFileTest, FirstCloseWritesTheStateGroupOnly) {
 
 TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
     ASSERT_TRUE(WriteSettings(ctx, 2));
-    const std::vector<std::string> expected = {
-        "SourcePath",         "DestPath",          "Top",
-        "Left",               "SaveLastSourceFile", "SaveLastDestFile",
-        "SaveLastSource",     "SaveLastDest",      "PrefSourcePathSwitch",
-        "PrefDestPathSwitch", "PrefSourcePath",    "PrefDestPath",
-        "FileFilter",         "FileFilter2",       "FileFilterIndex1",
-        "FileFilterIndex2",   "FormColour"};
+    const std::vector<std::string> expected = {"SourcePath",
+                                               "DestPath",
+                                               "Top",
+                                               "Left",
+                                               "SaveLastSourceFile",
+                                               "SaveLastDestFile",
+                                               "SaveLastSource",
+                                               "SaveLastDest",
+                                               "PrefSourcePathSwitch",
+                                               "PrefDestPathSwitch",
+                                               "PrefSourcePath",
+                                               "PrefDestPath",
+                                               "FileFilter",
+                                               "FileFilter2",
+                                               "FileFilterIndex1",
+                                               "FileFilterIndex2",
+                                               "FormColour"};
     const std::string text = readFile(iniPath);
     EXPECT_EQ(keysInOrder(text), expected);
-    EXPECT_NE(text.find("\nFileFilter2=|\"All Files=*.*\",\"Programs=*.exe\",\"Zip Files=*.zip\"|\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("\nFileFilter2=|\"All Files=*.*\",\"Programs=*.exe\",\"Zip Files=*.zip\"|\n"),
+        std::string::npos);
     EXPECT_NE(text.find("\nFormColour=-16777188\n"), std::string::npos);
     EXPECT_NE(text.find("\nSaveLastSource=1\n"), std::string::npos);
     EXPECT_NE(text.find("\nPrefDestPathSwitch=0\n"), std::string::npos);
