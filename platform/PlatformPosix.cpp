@@ -31,27 +31,32 @@ bool lockExclusive(int fd, std::string& why) {
     return false;
 }
 
-int openForReading(const std::string& path, bool lock, std::string& why) {
-    // O_NONBLOCK so that a FIFO or a device can never hang the open.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+// Opens a regular file, never blocking (O_NONBLOCK keeps a FIFO or a device from hanging the
+// open), optionally locked and then truncated: the lock comes first so that a file another
+// program holds is left intact.
+int openRegular(const std::string& path, int flags, bool lock, bool truncate, std::string& why) {
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         why = errnoText(errno);
         return -1;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!ok)
         why = S_ISDIR(st.st_mode) ? "It is a folder" : "It is not a regular file";
+    ok = ok && (!lock || lockExclusive(fd, why));
+    if (ok && truncate && ::ftruncate(fd, 0) != 0) {
+        why = errnoText(errno);
+        ok = false;
+    }
+    if (!ok) {
         ::close(fd);
         return -1;
     }
-    if (lock && !lockExclusive(fd, why)) {
-        ::close(fd);
-        return -1;
-    }
-    // Regular files never block; plain reads are simpler to reason about without the flag.
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // Regular files never block; plain reads and writes are simpler without the flag.
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     return fd;
 }
 
@@ -65,39 +70,15 @@ Platform& Platform::system() {
 }
 
 int Platform::openExclusive(const std::string& path, std::string& why) {
-    return openForReading(path, true, why);
+    return openRegular(path, O_RDONLY, true, false, why);
 }
 
 int Platform::openShared(const std::string& path, std::string& why) {
-    return openForReading(path, false, why);
+    return openRegular(path, O_RDONLY, false, false, why);
 }
 
 int Platform::createExclusive(const std::string& path, std::string& why) {
-    // Lock before truncating so that a file another program holds is left intact.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        why = errnoText(errno);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        why = "It is not a regular file";
-        ::close(fd);
-        return -1;
-    }
-    if (!lockExclusive(fd, why)) {
-        ::close(fd);
-        return -1;
-    }
-    if (::ftruncate(fd, 0) != 0) {
-        why = errnoText(errno);
-        ::close(fd);
-        return -1;
-    }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
+    return openRegular(path, O_WRONLY | O_CREAT, true, true, why);
 }
 
 bool Platform::seek(int handle, FileOffset position, std::string& why) {
