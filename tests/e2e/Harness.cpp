@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,9 +210,18 @@ RunResult CommandLineTest::run(const std::vector<std::string>& args, const RunOp
         return result;
     }
 
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    const bool limitSize = options.fileSizeLimit.has_value();
+    const rlimit sizeLimit{options.fileSizeLimit.value_or(0), options.fileSizeLimit.value_or(0)};
+
     pid_t pid = ::fork();
     if (pid == 0) {
-        // Only async-signal-safe calls from here on.
+        // Only async-signal-safe calls from here on. An ignored SIGXFSZ survives the exec, so
+        // an oversized write fails instead of killing the child.
+        if (limitSize &&
+            (::sigaction(SIGXFSZ, &ignore, nullptr) != 0 || ::setrlimit(RLIMIT_FSIZE, &sizeLimit) != 0))
+            ::_exit(125);
         if (::chdir(cwd.c_str()) != 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
             ::dup2(errPipe[1], 2) < 0)
             ::_exit(126);

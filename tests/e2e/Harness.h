@@ -16,9 +16,11 @@ namespace fs = std::filesystem;
 
 struct RunOptions {
     // Environment changes on top of the clean one: a value sets, nullopt removes.
-    std::vector<std::pair<std::string, std::optional<std::string>>> env;
+    std::vector<std::pair<std::string, std::optional<std::string>>> env = {};
     // Standard output goes to this file instead of a pipe when set.
-    std::optional<fs::path> stdoutFile;
+    std::optional<fs::path> stdoutFile = std::nullopt;
+    // Largest file the child may write (RLIMIT_FSIZE); writes beyond it fail with EFBIG.
+    std::optional<std::uint64_t> fileSizeLimit = std::nullopt;
 };
 
 struct RunResult {

@@ -27,7 +27,7 @@ TEST_F(CommandLineTest, OutputToAFileHasTheSameBytesAsToAPipe) {
     RunResult piped = run(kUsageExample);
     ASSERT_TRUE(piped.exited) << piped;
     const fs::path outFile = workDir().parent_path() / "stdout.txt";
-    RunResult filed = run(kUsageExample, RunOptions{{}, outFile});
+    RunResult filed = run(kUsageExample, RunOptions{.stdoutFile = outFile});
     ASSERT_TRUE(filed.exited) << filed;
     EXPECT_EQ(filed.status, 0);
     EXPECT_EQ(filed.out, piped.out);
@@ -37,7 +37,7 @@ TEST_F(CommandLineTest, OutputToAFileHasTheSameBytesAsToAPipe) {
 
 TEST_F(CommandLineTest, ErrorLinesReachARedirectedFileToo) {
     const fs::path outFile = workDir().parent_path() / "stdout.txt";
-    RunResult r = run({"missing.bin", "out.bin", "0d", "0d"}, RunOptions{{}, outFile});
+    RunResult r = run({"missing.bin", "out.bin", "0d", "0d"}, RunOptions{.stdoutFile = outFile});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, banner() + crlf({"Using Command-Line Parameters",
@@ -63,7 +63,7 @@ TEST_P(OutputCharset, NamesAreWrittenInTheLocaleCharacterSet) {
     const std::string name = "donn\xC3\xA9" "es \xE2\x82\xAC.bin"; // "données €.bin"
     const std::string src = makeSource(name, 100);
     RunResult r = run({name, "out.bin", "10d", "9d"},
-                      RunOptions{{{"LC_ALL", std::string(GetParam().locale)}}, {}});
+                      RunOptions{.env = {{"LC_ALL", std::string(GetParam().locale)}}});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 0) << r;
     EXPECT_EQ(r.out, header(GetParam().shownAs, "out.bin", "10d", "9d") +
@@ -101,11 +101,10 @@ TEST_F(CommandLineTest, RunsWithoutAnyDisplayOrQtPlatform) {
     // Not even a runtime folder: anything that reached for the window system would abort or
     // at least complain on standard error.
     makeSource("src.bin", 100);
-    RunOptions options{{{"DISPLAY", std::nullopt},
-                        {"WAYLAND_DISPLAY", std::nullopt},
-                        {"QT_QPA_PLATFORM", std::nullopt},
-                        {"XDG_RUNTIME_DIR", std::nullopt}},
-                       {}};
+    RunOptions options{.env = {{"DISPLAY", std::nullopt},
+                               {"WAYLAND_DISPLAY", std::nullopt},
+                               {"QT_QPA_PLATFORM", std::nullopt},
+                               {"XDG_RUNTIME_DIR", std::nullopt}}};
     RunResult r = run({"src.bin", "out.bin", "0d", "63h"}, options);
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 0) << r;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace e2e;
 
@@ -245,3 +246,59 @@ TEST_F(CommandLineTest, SourceThatIsNotARegularFile) {
     EXPECT_EQ(fifo.out.find("Copying started..."), std::string::npos) << fifo;
     EXPECT_FALSE(fs::exists(work("out.bin")));
 }
+
+TEST_F(CommandLineTest, DeviceDestinationIsRefusedAndKept) {
+    // A device node is no file to truncate, and certainly none to remove after a failure.
+    makeSource("src.bin", 100);
+    if (::mknod(work("full").c_str(), S_IFCHR | 0644, ::makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    RunResult r = run({"src.bin", "full", "0d", "63h"});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    const std::string prefix = header("src.bin", "full", "0d", "63h") +
+                               crlf({"Copying started..."}) +
+                               "ERROR: The destination file full cannot be created: ";
+    EXPECT_EQ(r.out.substr(0, prefix.size()), prefix) << r;
+    EXPECT_EQ(r.out.find("written to file"), std::string::npos) << r;
+    struct stat st {};
+    ASSERT_EQ(::lstat(work("full").c_str(), &st), 0) << "the device node was removed";
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+namespace {
+
+struct WriteLimit {
+    const char* name;
+    std::uint64_t limit;
+    std::size_t count;
+};
+
+void PrintTo(const WriteLimit& c, std::ostream* os) { *os << c.name; }
+
+} // namespace
+
+// A write that fails part way (here: the file-size limit) ends the copy with its reason, no
+// success lines and no partial destination left behind.
+class FailedWrite : public CommandLineTest, public ::testing::WithParamInterface<WriteLimit> {};
+
+TEST_P(FailedWrite, IsReportedAndThePartialDestinationRemoved) {
+    const WriteLimit& c = GetParam();
+    makeSource("src.bin", 4 * 8192);
+    const std::string length = std::to_string(c.count - 1) + "d";
+    RunResult r = run({"src.bin", "out.bin", "0d", length}, RunOptions{.fileSizeLimit = c.limit});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, header("src.bin", "out.bin", "0d", length) +
+                         crlf({"Copying started...",
+                               "ERROR: The destination file out.bin cannot be written: " +
+                                   std::string(std::strerror(EFBIG))}));
+    EXPECT_EQ(listing(), std::vector<std::string>{"src.bin"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, FailedWrite,
+    ::testing::Values(WriteLimit{"FirstByte", 0, 1},
+                      WriteLimit{"FirstBlock", 4096, 8192},
+                      WriteLimit{"InsideSecondBlock", 10000, 3 * 8192},
+                      WriteLimit{"Remainder", 8192, 8193}),
+    [](const auto& info) { return std::string(info.param.name); });
