@@ -109,7 +109,7 @@ private:
     AppState& state_;
     Platform& platform_;
     Context ctx_;
-    QTimer ProgressTimer1;
+    QTimer ProgressTimer1{this};
     FileDialogState openDialog1_;
     FileDialogState openDialog2_;
     int logLines_ = 0;

@@ -1,0 +1,63 @@
+#pragma once
+// Scripted prompts: answers and file choices are queued by the test, everything asked is kept.
+
+#include "ui/Prompts.h"
+
+#include <QUrl>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace kestrine::testing {
+
+class FakePrompts : public Prompts {
+public:
+    struct Box {
+        BoxKind kind;
+        QString text;
+    };
+    // One showing of a file dialog: what it was given, and what the user does with it.
+    struct Choice {
+        std::optional<QString> file; // nothing: cancel
+        std::optional<int> pickType; // the type picked before closing
+    };
+
+    std::vector<Box> boxes;
+    std::deque<Answer> answers; // Confirm boxes; an unscripted question is answered No
+    std::vector<QString> errors;
+    std::vector<FileDialogState> dialogs;
+    std::deque<Choice> choices; // an unscripted dialog is cancelled
+    std::vector<QUrl> urls;
+
+    Answer messageBox(QWidget*, BoxKind kind, const QString& text) override {
+        boxes.push_back({kind, text});
+        if (kind != BoxKind::Confirm)
+            return Answer::Ok;
+        if (answers.empty())
+            return Answer::No;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void errorReport(QWidget*, const QString& text) override { errors.push_back(text); }
+    std::optional<QString> openFileName(QWidget*, FileDialogState& state,
+                                        const std::function<void()>& typeChanged) override {
+        dialogs.push_back(state);
+        if (choices.empty())
+            return std::nullopt;
+        const Choice c = choices.front();
+        choices.pop_front();
+        if (c.pickType) {
+            state.filterIndex = *c.pickType;
+            typeChanged();
+        }
+        return c.file;
+    }
+    bool openUrl(const QUrl& url) override {
+        urls.push_back(url);
+        return true;
+    }
+};
+
+} // namespace kestrine::testing

@@ -1,0 +1,716 @@
+// The real main window under the offscreen platform, with scripted prompts and a platform
+// whose files, writes and creation can be made to fail.
+
+#include "core/CommandLine.h"
+#include "core/Numbers.h"
+#include "tests/core/TestPlatform.h"
+#include "tests/ui/FakePrompts.h"
+#include "ui/WindowMode.h"
+#include "ui/main/TForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fstream>
+#include <functional>
+
+using namespace kestrine;
+using kestrine::testing::FakePrompts;
+using kestrine::testing::TestPlatform;
+
+namespace {
+
+const QStringList kToggled = {
+    "CopyBitBtn",         "CloseBitBtn",        "GetSourceSpeedButton", "GetDestSpeedButton",
+    "CopySourceFileButton", "SetPosMinButton",  "SetPosMaxButton",      "IncPosButton",
+    "DecPosButton",       "SetOffsetMinButton", "SetOffsetMaxButton",   "IncOffsetButton",
+    "DecOffsetButton",    "HexViewButton",      "SourceFileEdit",       "DestFileEdit",
+    "StartDecEdit",       "StartHexEdit",       "OffsetDecEdit",        "OffsetHexEdit"};
+const QStringList kCommands = {"Exit1", "Settings1", "Help1", "About1"};
+
+QString partnerName(QString name) {
+    return name.contains("Dec") ? name.replace("Dec", "Hex") : name.replace("Hex", "Dec");
+}
+
+QString hexOf(const QString& decimal) {
+    return QString::fromStdString(toHex(parseNumber(decimal.toStdString()).value()));
+}
+
+// Records the window background at the moment the window is first shown.
+class ShowWatcher : public QObject {
+public:
+    std::optional<QColor> background;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !background)
+            background = static_cast<QWidget*>(watched)->palette().color(QPalette::Window);
+        return false;
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TestPlatform> platform;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<FakePrompts> fake;
+    std::unique_ptr<TForm1> form;
+
+    void start(const QByteArray& ini = {}) {
+        if (!ini.isEmpty())
+            std::ofstream(dir->filePath("Kestrine.ini").toStdString()) << ini.toStdString();
+        form = std::make_unique<TForm1>(*state, *platform);
+        form->Init();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    template <typename T = QWidget>
+    T* w(const QString& name) {
+        T* found = form->findChild<T*>(name);
+        if (!found)
+            qFatal("no %s", qPrintable(name));
+        return found;
+    }
+    QLineEdit* edit(const QString& name) { return w<QLineEdit>(name); }
+    QString text(const QString& name) { return edit(name)->text(); }
+    QString makeFile(const QString& name, std::size_t size) {
+        const QString path = dir->filePath(name);
+        testing::writeFile(path.toStdString(), testing::randomBytes(size));
+        return path;
+    }
+    QStringList log() { return w<QTextEdit>("RichEdit1")->toPlainText().split('\n'); }
+    QWidget* focused() { return QApplication::focusWidget(); }
+    void setPair(const QString& decName, const QString& value) {
+        edit(decName)->setText(value);
+        edit(partnerName(decName))->setText(hexOf(value));
+    }
+    // A drop over a child control, which the window takes.
+    bool drop(const QStringList& files) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& f : files)
+            urls << QUrl::fromLocalFile(f);
+        mime.setUrls(urls);
+        QWidget* over = edit("DestFileEdit");
+        const QPointF pos = over->rect().center();
+        QDragEnterEvent enter(pos.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(over, &enter);
+        QDropEvent dropped(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &dropped);
+        return enter.isAccepted();
+    }
+
+private Q_SLOTS:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        platform = std::make_unique<TestPlatform>();
+        state = std::make_unique<AppState>();
+        initState(*state, *platform);
+        state->ProgramFolder = dir->path().toStdString() + "/";
+        fake = std::make_unique<FakePrompts>();
+        setPrompts(fake.get());
+    }
+
+    void cleanup() {
+        form.reset();
+        setPrompts(nullptr);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+    }
+
+    void windowShapeAndTabOrder() {
+        start();
+        QCOMPARE(w("ClientArea")->size(), QSize(446, 398));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        const QStringList order = {"SourceFileEdit", "DestFileEdit", "StartDecEdit",
+                                   "StartHexEdit",   "CopyBitBtn",   "CloseBitBtn",
+                                   "OffsetDecEdit",  "OffsetHexEdit", "RichEdit1"};
+        edit("SourceFileEdit")->setFocus();
+        QStringList visited;
+        for (int i = 0; i <= order.size(); ++i) {
+            visited << focused()->objectName();
+            QTest::keyClick(focused(), Qt::Key_Tab);
+        }
+        QCOMPARE(visited, order + QStringList{"SourceFileEdit"});
+        for (QToolButton* b : form->findChildren<QToolButton*>())
+            QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+        for (QWidget* child : form->findChildren<QWidget*>())
+            QVERIFY2(child->toolTip().isEmpty(), qPrintable(child->objectName()));
+    }
+
+    void initAppliesSettingsBeforeShowing_data() {
+        QTest::addColumn<QByteArray>("colourLine");
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QColor>("status");
+        QTest::newRow("system colour 28") << QByteArray() << QColor(215, 228, 242)
+                                          << QColor(49, 99, 154) << QColor(168, 196, 226);
+        QTest::newRow("navy") << QByteArray("FormColour=8388608\n") << QColor(0, 0, 128)
+                              << QColor(255, 255, 255) << QColor(0, 0, 64);
+        QTest::newRow("black") << QByteArray("FormColour=0\n") << QColor(0, 0, 0)
+                               << QColor(255, 255, 255) << QColor(255, 255, 255);
+    }
+    void initAppliesSettingsBeforeShowing() {
+        QFETCH(QByteArray, colourLine);
+        QFETCH(QColor, background);
+        QFETCH(QColor, text);
+        QFETCH(QColor, status);
+        std::ofstream(dir->filePath("Kestrine.ini").toStdString())
+            << "[Kestrine]\nTop=40\nLeft=50\n" << colourLine.toStdString();
+        form = std::make_unique<TForm1>(*state, *platform);
+        ShowWatcher watcher;
+        form->installEventFilter(&watcher);
+        form->Init();
+        QVERIFY(form->isVisible());
+        QCOMPARE(watcher.background, background);
+        QCOMPARE(form->pos(), QPoint(50, 40));
+        QCOMPARE(w("Label1")->palette().color(QPalette::WindowText), text);
+        QCOMPARE(w("RichEdit1")->palette().color(QPalette::Base), background);
+        QCOMPARE(w("RichEdit1")->palette().color(QPalette::Text), text);
+        QCOMPARE(w("StatusBar1")->palette().color(QPalette::Window), status);
+        QCOMPARE(form->OpenDialog1().filter.toStdString(), state->Settings.FileFilter);
+        QVERIFY(form->acceptDrops());
+        form->removeEventFilter(&watcher);
+    }
+
+    void typing_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("partner");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("decimal") << "StartDecEdit" << "255" << "255" << "FF" << "";
+        QTest::newRow("hex") << "StartHexEdit" << "ff" << "ff" << "255" << "";
+        QTest::newRow("hex capitals lowered") << "OffsetHexEdit" << "FF" << "ff" << "255" << "";
+        QTest::newRow("decimal ignores the rest") << "StartDecEdit" << "1a-.\r2 " << "12" << "C" << "";
+        QTest::newRow("hex ignores g") << "StartHexEdit" << "1g2" << "12" << "18" << "";
+        QTest::newRow("decimal limit")
+            << "OffsetDecEdit" << "12345678901234567890123" << "1234567890123456789"
+            << "112210F47DE98115" << "";
+        QTest::newRow("hex limit") << "OffsetHexEdit" << "1234567890abcdef0" << "1234567890abcde"
+                                   << "81985529205931230" << "";
+        QTest::newRow("emptied decimal") << "StartDecEdit" << "42\b\b" << "" << "" << "";
+        QTest::newRow("emptied hex") << "OffsetHexEdit" << "a\b" << "" << "" << "";
+        QTest::newRow("too large") << "StartDecEdit" << QString(19, '9') << QString(19, '9')
+                                   << "DE0B6B3A763FFFF"
+                                   << "'9999999999999999999' is not a valid integer value.";
+    }
+    void typing() {
+        QFETCH(QString, field);
+        QFETCH(QString, keys);
+        QFETCH(QString, shown);
+        QFETCH(QString, partner);
+        QFETCH(QString, error);
+        start();
+        QLineEdit* e = edit(field);
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QCOMPARE(text(partnerName(field)), QString());
+        QTest::keyClicks(e, keys);
+        QCOMPARE(e->text(), shown);
+        QCOMPARE(text(partnerName(field)), partner);
+        QCOMPARE(fake->errors, error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{error});
+    }
+
+    void clipboardKeysDoNothingButPasteIsTaken() {
+        start();
+        QLineEdit* e = edit("StartDecEdit");
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText("777");
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, "123");
+        e->selectAll();
+        for (Qt::Key key : {Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_Z})
+            QTest::keyClick(e, key, Qt::ControlModifier);
+        QCOMPARE(e->text(), "123");
+        QCOMPARE(clipboard->text(), "777");
+
+        // The context menu's Paste runs paste(): nothing filters it.
+        clipboard->setText("$1F");
+        e->selectAll();
+        e->paste();
+        QCOMPARE(e->text(), "$1F");
+        QCOMPARE(text("StartHexEdit"), "1F");
+        clipboard->setText("zz");
+        edit("OffsetHexEdit")->setFocus();
+        edit("OffsetHexEdit")->selectAll();
+        edit("OffsetHexEdit")->paste();
+        QCOMPARE(text("OffsetDecEdit"), "0");
+        QVERIFY(fake->errors.empty());
+        clipboard->setText("12ab");
+        e->setFocus();
+        e->selectAll();
+        e->paste();
+        QCOMPARE(fake->errors, std::vector<QString>{"'12ab' is not a valid integer value."});
+    }
+
+    void stepping_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("offset");
+        QTest::addColumn<QString>("startAfter");
+        QTest::addColumn<QString>("offsetAfter");
+        const int up = Qt::Key_Up, down = Qt::Key_Down;
+        QTest::newRow("up to the bound") << "StartDecEdit" << up << 100ll << "89" << "9" << "90" << "9";
+        QTest::newRow("stops at the bound") << "StartDecEdit" << up << 100ll << "90" << "9" << "90" << "9";
+        QTest::newRow("down at zero") << "StartDecEdit" << down << 100ll << "0" << "9" << "0" << "9";
+        QTest::newRow("no source") << "StartDecEdit" << up << 0ll << "0" << "0" << "0" << "0";
+        QTest::newRow("beyond, down refused") << "StartDecEdit" << down << 100ll << "95" << "9" << "95" << "9";
+        QTest::newRow("beyond, down into it") << "StartHexEdit" << down << 100ll << "91" << "9" << "90" << "9";
+        QTest::newRow("hex FF up") << "OffsetHexEdit" << up << 1000ll << "0" << "255" << "0" << "256";
+        QTest::newRow("shift up steps too") << "OffsetDecEdit" << int(Qt::Key_Up) + int(Qt::ShiftModifier) << 100ll << "0" << "5" << "0" << "6";
+        QTest::newRow("increase button") << "IncPosButton" << 0 << 100ll << "5" << "9" << "6" << "9";
+        QTest::newRow("decrease button") << "DecOffsetButton" << 0 << 100ll << "0" << "9" << "0" << "8";
+        QTest::newRow("button at the bound") << "IncOffsetButton" << 0 << 100ll << "90" << "9" << "90" << "9";
+        QTest::newRow("button, no source") << "DecPosButton" << 0 << 0ll << "1" << "0" << "1" << "0";
+    }
+    void stepping() {
+        QFETCH(QString, control);
+        QFETCH(int, key);
+        QFETCH(qint64, size);
+        QFETCH(QString, start);
+        QFETCH(QString, offset);
+        QFETCH(QString, startAfter);
+        QFETCH(QString, offsetAfter);
+        this->start();
+        state->SourceFileSize = size;
+        setPair("StartDecEdit", start);
+        setPair("OffsetDecEdit", offset);
+        if (key) {
+            edit(control)->setFocus();
+            QTest::keyClick(edit(control), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        } else {
+            QTest::mouseClick(w(control), Qt::LeftButton);
+        }
+        QCOMPARE(text("StartDecEdit"), startAfter);
+        QCOMPARE(text("StartHexEdit"), hexOf(startAfter));
+        QCOMPARE(text("OffsetDecEdit"), offsetAfter);
+        QCOMPARE(text("OffsetHexEdit"), hexOf(offsetAfter));
+        QVERIFY(fake->errors.empty());
+    }
+
+    void minimumAndMaximum_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("withSource");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("offset");
+        QTest::addColumn<QString>("startAfter");
+        QTest::addColumn<QString>("offsetAfter");
+        QTest::newRow("start max") << "SetPosMaxButton" << true << "3" << "9" << "90" << "9";
+        QTest::newRow("start max, negative") << "SetPosMaxButton" << true << "3" << "100" << "-1" << "100";
+        QTest::newRow("start max, no source") << "SetPosMaxButton" << false << "3" << "9" << "3" << "9";
+        QTest::newRow("offset max") << "SetOffsetMaxButton" << true << "10" << "0" << "10" << "89";
+        QTest::newRow("offset max, no source") << "SetOffsetMaxButton" << false << "10" << "0" << "10" << "0";
+        QTest::newRow("start min") << "SetPosMinButton" << false << "7" << "9" << "0" << "9";
+        QTest::newRow("offset min") << "SetOffsetMinButton" << true << "7" << "9" << "7" << "0";
+    }
+    void minimumAndMaximum() {
+        QFETCH(QString, button);
+        QFETCH(bool, withSource);
+        QFETCH(QString, start);
+        QFETCH(QString, offset);
+        QFETCH(QString, startAfter);
+        QFETCH(QString, offsetAfter);
+        this->start();
+        if (withSource)
+            QVERIFY(drop({makeFile("hundred.bin", 100)}));
+        setPair("StartDecEdit", start);
+        setPair("OffsetDecEdit", offset);
+        QTest::mouseClick(w(button), Qt::LeftButton);
+        QCOMPARE(text("StartDecEdit"), startAfter);
+        QCOMPARE(text("StartHexEdit"), hexOf(startAfter));
+        QCOMPARE(text("OffsetDecEdit"), offsetAfter);
+        QCOMPARE(text("OffsetHexEdit"), hexOf(offsetAfter));
+        QCOMPARE(focused(), edit(button.contains("Pos") ? "StartDecEdit" : "OffsetDecEdit"));
+    }
+
+    void copyName_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("dest");
+        QTest::newRow("plain") << "/d/file.dat" << "/d/file2.dat";
+        QTest::newRow("digit") << "file2.dat" << "file3.dat";
+        QTest::newRow("carry") << "file09.dat" << "file10.dat";
+        QTest::newRow("zeros") << "file007.dat" << "file8.dat";
+        QTest::newRow("no extension") << "/x/disk1" << "/x/disk2";
+        QTest::newRow("two dots") << "backup.tar.gz" << "backup.tar2.gz";
+        QTest::newRow("all digits") << "2010.log" << "2011.log";
+        QTest::newRow("only extension") << ".profile" << "2.profile";
+        QTest::newRow("blank") << "   " << "unchanged";
+        QTest::newRow("stamp too large") << "/x/run20240101123000.log" << "unchanged";
+    }
+    void copyName() {
+        QFETCH(QString, source);
+        QFETCH(QString, dest);
+        start();
+        edit("SourceFileEdit")->setText(source);
+        edit("DestFileEdit")->setText("unchanged");
+        QTest::mouseClick(w("CopySourceFileButton"), Qt::LeftButton);
+        QCOMPARE(text("DestFileEdit"), dest);
+        const bool tooLarge = source.contains("2024");
+        QCOMPARE(fake->errors.size(), std::size_t(tooLarge ? 1 : 0));
+        if (dest != "unchanged")
+            QCOMPARE(focused(), edit("DestFileEdit"));
+    }
+
+    void drops() {
+        start();
+        const QString first = makeFile("a.bin", 1536);
+        QVERIFY(drop({first}));
+        QCOMPARE(text("SourceFileEdit"), first);
+        QCOMPARE(state->SourceFileSize, 1536);
+        QCOMPARE(log().mid(log().size() - 2),
+                 QStringList({"Source file is " + first, "Source file is 1,536 bytes (2KB)"}));
+
+        // A long name is taken whole.
+        QDir(dir->path()).mkpath(QString(120, 'd') + "/" + QString(120, 'e'));
+        const QString deep = makeFile(QString(120, 'd') + "/" + QString(120, 'e') + "/long.bin", 10);
+        QVERIFY(deep.size() > 254);
+        QVERIFY(drop({deep}));
+        QCOMPARE(text("SourceFileEdit"), deep);
+        QCOMPARE(state->SourceFileSize, 10);
+        QVERIFY(fake->boxes.empty());
+
+        edit("DestFileEdit")->setText("dest.bin");
+        QVERIFY(drop({first, makeFile("b.bin", 7)}));
+        QCOMPARE(fake->boxes.size(), std::size_t(1));
+        QCOMPARE(fake->boxes[0].kind, BoxKind::Warning);
+        QCOMPARE(fake->boxes[0].text, "Only one file can be accepted using drag and drop.");
+        QCOMPARE(text("SourceFileEdit"), deep);
+        QCOMPARE(state->SourceFileSize, 10);
+        QCOMPARE(text("DestFileEdit"), "dest.bin");
+    }
+
+    void dialogStartFolder_data() {
+        QTest::addColumn<bool>("source");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<bool>("prefOn");
+        QTest::addColumn<QString>("pref");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+        for (bool source : {true, false}) {
+            const char* d = source ? "source: " : "dest: ";
+            QTest::newRow(QByteArray(d) + "last") << source << "last" << false << "pref" << "" << "last";
+            QTest::newRow(QByteArray(d) + "preferred") << source << "last" << true << "pref" << "" << "pref";
+            QTest::newRow(QByteArray(d) + "preferred missing") << source << "last" << true << "gone" << "" << "last";
+            QTest::newRow(QByteArray(d) + "field wins") << source << "last" << true << "pref" << "field" << "field";
+            QTest::newRow(QByteArray(d) + "none exists") << source << "gone" << true << "gone" << "gone" << "previous";
+        }
+    }
+    void dialogStartFolder() {
+        QFETCH(bool, source);
+        QFETCH(QString, last);
+        QFETCH(bool, prefOn);
+        QFETCH(QString, pref);
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        start();
+        for (const char* sub : {"last", "pref", "field"})
+            QDir(dir->path()).mkdir(sub);
+        const QString fieldFile = makeFile(field.isEmpty() ? "top.bin" : "field/x.bin", 3);
+        auto folder = [&](const QString& name) { return (dir->filePath(name) + "/").toStdString(); };
+        Settings& s = state->Settings;
+        (source ? s.SourcePath : s.DestPath) = folder(last);
+        (source ? s.PrefSourcePathSwitch : s.PrefDestPathSwitch) = prefOn;
+        (source ? s.PrefSourcePath : s.PrefDestPath) = folder(pref);
+        const QString fieldText = field.isEmpty() ? "" : field == "gone" ? dir->filePath("gone/x.bin") : fieldFile;
+        edit(source ? "SourceFileEdit" : "DestFileEdit")->setText(fieldText);
+        (source ? form->OpenDialog1() : form->OpenDialog2()).initialDir = "previous";
+
+        QTest::mouseClick(w(source ? "GetSourceSpeedButton" : "GetDestSpeedButton"), Qt::LeftButton);
+        QCOMPARE(fake->dialogs.size(), std::size_t(1));
+        const FileDialogState& asked = fake->dialogs[0];
+        const QString start = expected == "previous" ? expected : QString::fromStdString(folder(expected));
+        QCOMPARE(QDir::cleanPath(asked.initialDir), QDir::cleanPath(start));
+        QCOMPARE(asked.title, source ? "Source File" : "Destination File");
+        QCOMPARE(asked.fileName, field == "field" ? "x.bin" : "");
+        QCOMPARE(focused(), w<QWidget>(source ? "RichEdit1" : "DestFileEdit"));
+    }
+
+    void dialogChoices() {
+        start();
+        state->Settings.FileFilterIndex1 = 0;
+        const QString picked = makeFile("pick.bin", 10);
+        fake->choices.push_back({picked, 2});
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(fake->dialogs.back().filter.toStdString(), state->Settings.FileFilter);
+        QCOMPARE(text("SourceFileEdit"), picked);
+        QCOMPARE(state->SourceFileName, picked.toStdString());
+        QCOMPARE(state->SourceFileSize, 10);
+        QCOMPARE(state->Settings.SourcePath, dir->path().toStdString() + "/");
+        QCOMPARE(state->Settings.FileFilterIndex1, 2);
+        QCOMPARE(log().mid(log().size() - 2),
+                 QStringList({"Source file is " + picked, "Source file is 10 bytes (1KB)"}));
+
+        // Cancelled: the type still counts, and only the size line is written.
+        const int lines = int(log().size());
+        fake->choices.push_back({std::nullopt, 3});
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(fake->dialogs.back().filterIndex, 2);
+        QCOMPARE(state->Settings.FileFilterIndex1, 3);
+        QCOMPARE(log().mid(lines), QStringList({"Source file is 10 bytes (1KB)"}));
+
+        const QString target = dir->filePath("new.bin");
+        fake->choices.push_back({target, 1});
+        QTest::mouseClick(w("GetDestSpeedButton"), Qt::LeftButton);
+        QCOMPARE(text("DestFileEdit"), target);
+        QCOMPARE(state->Settings.DestPath, dir->path().toStdString() + "/");
+        QCOMPARE(state->Settings.FileFilterIndex2, 1);
+        QCOMPARE(int(log().size()), lines + 1);
+        QCOMPARE(focused(), edit("DestFileEdit"));
+    }
+
+    void sourceFieldTakeOverAndBoxFocus() {
+        start();
+        QTest::mouseClick(w("CopyBitBtn"), Qt::LeftButton);
+        QCOMPARE(fake->boxes.back().text, "Source file not specified!");
+        QCOMPARE(focused(), edit("SourceFileEdit"));
+
+        const QString missing = dir->filePath("missing.bin");
+        QTest::keyClicks(edit("SourceFileEdit"), missing);
+        QTest::keyClick(edit("SourceFileEdit"), Qt::Key_Tab);
+        QCOMPARE(fake->boxes.back().kind, BoxKind::Error);
+        QCOMPARE(fake->boxes.back().text, "The source file " + missing + " cannot be opened.");
+        const std::size_t boxes = fake->boxes.size();
+        // The program's own focus moves do not take the text over again.
+        edit("SourceFileEdit")->setFocus();
+        form->appendLog("a line", false);
+        QCOMPARE(fake->boxes.size(), boxes);
+    }
+
+    void copy_data() {
+        QTest::addColumn<bool>("overwrite");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
+    void copy() {
+        QFETCH(bool, overwrite);
+        start();
+        const QString source = makeFile("src.bin", 3 * 8192 + 100);
+        const QString dest = makeFile("out.bin", 5);
+        QVERIFY(drop({source}));
+        edit("DestFileEdit")->setText(dest);
+        setPair("StartDecEdit", "100");
+        setPair("OffsetDecEdit", "20000");
+        for (int i = 0; i < 20; ++i)
+            form->appendLog("filler", false);
+        fake->answers.push_back(overwrite ? Answer::Yes : Answer::No);
+        QTest::mouseClick(w("CopyBitBtn"), Qt::LeftButton);
+
+        QCOMPARE(fake->boxes.size(), std::size_t(1));
+        QCOMPARE(fake->boxes[0].kind, BoxKind::Confirm);
+        QCOMPARE(fake->boxes[0].text, "Destination file already exists.\nDo you want to overwrite it?");
+        const auto written = testing::readFile(dest.toStdString());
+        if (!overwrite) {
+            QCOMPARE(written.size(), std::size_t(5));
+            QVERIFY(!log().contains("Copying started..."));
+            return;
+        }
+        const auto all = testing::readFile(source.toStdString());
+        QVERIFY(written == std::vector<char>(all.begin() + 100, all.begin() + 20101));
+        const QStringList lines = log();
+        QVERIFY(lines.contains("Copying started..."));
+        QVERIFY(lines.contains("20,001 bytes (20KB) written to file " + dest));
+        QCOMPARE(lines.last(), "Copying finished.");
+        auto* richEdit = w<QTextEdit>("RichEdit1");
+        const QTextBlock lastBlock = richEdit->document()->lastBlock();
+        QCOMPARE(lastBlock.begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+        QCOMPARE(lastBlock.previous().begin().fragment().charFormat().fontWeight(), int(QFont::Normal));
+        QCOMPARE(focused(), richEdit);
+        QVERIFY(richEdit->verticalScrollBar()->value() > 0);
+        QVERIFY(richEdit->textCursor().atEnd());
+        QVERIFY(richEdit->viewport()->rect().contains(richEdit->cursorRect()));
+    }
+
+    void controlsDuringCopy_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("copy") << "";
+        QTest::newRow("destination not created") << "create";
+        QTest::newRow("third write fails") << "write";
+    }
+    void controlsDuringCopy() {
+        QFETCH(QString, failure);
+        start();
+        platform->failCreate = failure == "create";
+        platform->failWriteAt = failure == "write" ? 3 : 0;
+        QVERIFY(drop({makeFile("big.bin", 8 * 8192)}));
+        edit("DestFileEdit")->setText(dir->filePath("copy.bin"));
+        setPair("OffsetDecEdit", QString::number(8 * 8192 - 1));
+        auto* timer = form->findChild<QTimer*>("ProgressTimer1");
+        QVERIFY(timer);
+
+        // Looks at the window from inside the copy's event pump, once per block.
+        bool copying = true, anyEnabled = false, timerStopped = false;
+        int pumps = 0;
+        QStringList statuses;
+        std::function<void()> look = [&] {
+            if (!copying)
+                return;
+            ++pumps;
+            for (const QString& name : kToggled)
+                anyEnabled |= w(name)->isEnabled();
+            for (const QString& name : kCommands)
+                anyEnabled |= w<QAction>(name)->isEnabled();
+            timerStopped |= !timer->isActive();
+            statuses << w<QStatusBar>("StatusBar1")->currentMessage() + "|" + form->windowTitle();
+            timer->setInterval(0); // its ticks are what is looked at, not their pace
+            QTimer::singleShot(0, form.get(), look);
+        };
+        QTimer::singleShot(0, form.get(), look);
+        QTest::mouseClick(w("CopyBitBtn"), Qt::LeftButton);
+        copying = false;
+
+        if (failure != "create") {
+            QVERIFY(pumps >= 2);
+            QVERIFY(!anyEnabled);
+            QVERIFY(!timerStopped);
+        }
+        if (failure.isEmpty()) {
+            QVERIFY(!statuses.filter(QRegularExpression("^\\d+%\\|\\d+% Kestrine$")).isEmpty());
+        }
+        QCOMPARE(fake->boxes.size(), std::size_t(failure.isEmpty() ? 0 : 1));
+        for (const QString& name : kToggled)
+            QVERIFY2(w(name)->isEnabled(), qPrintable(name));
+        for (const QString& name : kCommands)
+            QVERIFY2(w<QAction>(name)->isEnabled(), qPrintable(name));
+        QVERIFY(!timer->isActive());
+        QCOMPARE(w<QProgressBar>("ProgressBar1")->value(), 0);
+        QCOMPARE(form->windowTitle(), "Kestrine");
+        QCOMPARE(w<QStatusBar>("StatusBar1")->currentMessage(), QString());
+    }
+
+    void hints() {
+        start();
+        auto* status = w<QStatusBar>("StatusBar1");
+        // Moves the pointer for real, so that enter and leave come from Qt itself. The menu bar
+        // ignores the moves that setting the cursor makes, so it gets a window-system move.
+        auto hover = [&](QWidget* over, QPoint at = {}) {
+            if (at.isNull())
+                at = over->rect().center();
+            if (qobject_cast<QMenuBar*>(over))
+                QTest::mouseMove(form->windowHandle(), over->mapTo(form.get(), at));
+            else
+                QTest::mouseMove(over, at);
+            return status->currentMessage();
+        };
+        QCOMPARE(hover(w("CloseBitBtn")), "Exit the program.");
+        QCOMPARE(hover(w("ClientArea"), QPoint(300, 222)), QString());
+        QCOMPARE(hover(w("StartHexEdit")),
+                 "Position where to begin copying. (Hexadecimal format) (0 is first byte)");
+        auto* menu = w<QMenuBar>("MainMenu1");
+        QCOMPARE(hover(menu, menu->actionGeometry(w<QAction>("Exit1")).center()), "Exit the program.");
+        QCOMPARE(hover(menu, menu->actionGeometry(w<QAction>("Settings1")).center()), QString());
+    }
+
+    void closingWritesTheStateGroup_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("close box") << "close";
+        QTest::newRow("Exit button") << "CloseBitBtn";
+        QTest::newRow("Exit command") << "Exit1";
+    }
+    void closingWritesTheStateGroup() {
+        QFETCH(QString, how);
+        start();
+        form->move(123, 77);
+        edit("SourceFileEdit")->setText("/x/a.bin");
+        edit("DestFileEdit")->setText("/x/b.bin");
+        state->Settings.SourcePath = "/s/";
+        state->ExitCode = 5;
+        const QPoint at = form->pos();
+        if (how == "close")
+            form->close();
+        else if (how == "Exit1")
+            w<QAction>(how)->trigger();
+        else
+            QTest::mouseClick(w(how), Qt::LeftButton);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(state->ExitCode, 0);
+        QFile ini(dir->filePath("Kestrine.ini"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QString written = QString::fromUtf8(ini.readAll());
+        for (const QString& line : QStringList{"SourcePath=/s/", "Top=" + QString::number(at.y()),
+                                    "Left=" + QString::number(at.x()),
+                                    QString("SaveLastSourceFile=/x/a.bin"),
+                                    QString("SaveLastDestFile=/x/b.bin")})
+            QVERIFY2(written.contains(line), qPrintable(written));
+        QVERIFY(!written.contains("FormColour"));
+    }
+
+    void displayDecision_data() {
+        QTest::addColumn<QByteArray>("qpa");
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<bool>("available");
+        QTest::newRow("X") << QByteArray() << QByteArray(":0") << QByteArray() << true;
+        QTest::newRow("Wayland") << QByteArray() << QByteArray() << QByteArray("wayland-0") << true;
+        QTest::newRow("xcb chosen") << QByteArray("xcb") << QByteArray(":1") << QByteArray() << true;
+        QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray(":0") << QByteArray() << false;
+        QTest::newRow("minimal") << QByteArray("minimal") << QByteArray(":0") << QByteArray() << false;
+        QTest::newRow("nothing") << QByteArray() << QByteArray() << QByteArray() << false;
+    }
+    void displayDecision() {
+        QFETCH(QByteArray, qpa);
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, wayland);
+        QFETCH(bool, available);
+        const QByteArray saved[] = {qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY")};
+        const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+        const QByteArray wanted[] = {qpa, display, wayland};
+        for (int i = 0; i < 3; ++i)
+            wanted[i].isEmpty() ? void(qunsetenv(names[i])) : void(qputenv(names[i], wanted[i]));
+        const bool result = displayAvailable();
+        for (int i = 0; i < 3; ++i)
+            saved[i].isEmpty() ? void(qunsetenv(names[i])) : void(qputenv(names[i], saved[i]));
+        QCOMPARE(result, available);
+    }
+
+    void usageWithoutDisplayShowsNoBox() {
+        char program[] = "kestrine", extra[] = "one";
+        char* argv[] = {program, extra, nullptr};
+        AppState run;
+        QCOMPARE(runWindowMode(2, argv, run), 0);
+        QVERIFY(fake->boxes.empty());
+    }
+
+    void fileFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("qt");
+        QTest::newRow("default") << QString(kDefaultFileFilter)
+                                 << QStringList{"All Files (*.*) (*)", "Programs (*.exe) (*.exe)",
+                                                "Zip Files (*.zip) (*.zip)"};
+        QTest::newRow("several patterns") << "Images|*.png;*.jpg" << QStringList{"Images (*.png *.jpg)"};
+        QTest::newRow("dangling description") << "Odd|*.a|Alone" << QStringList{"Odd (*.a)"};
+        QTest::newRow("empty") << "" << QStringList{};
+    }
+    void fileFilters() {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, qt);
+        QCOMPARE(qtNameFilters(filter), qt);
+        QCOMPARE(effectiveFilterIndex(0, 3), 1);
+        QCOMPARE(effectiveFilterIndex(3, 3), 3);
+        QCOMPARE(effectiveFilterIndex(4, 3), 1);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
