@@ -1,0 +1,188 @@
+// The real program on a real X server (Xvfb, display from KESTRINE_TEST_DISPLAY): the window
+// must not be seen before it has its colours, and it is kept as a screenshot in the build tree.
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs xdotool on the test display; returns its output lines.
+QStringList xdotool(const QStringList& args) {
+    QProcess p;
+    p.start("xdotool", args);
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList visibleWindows(const QString& title) {
+    return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"});
+}
+
+QString visibleWindow(const QString& title) {
+    const QStringList ids = visibleWindows(title);
+    return ids.isEmpty() ? QString() : ids.first();
+}
+
+// Ends a child left running by a failed check.
+struct Stopper {
+    QProcess& process;
+    ~Stopper() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+};
+
+void dismiss(const QString& id) {
+    xdotool({"windowfocus", "--sync", id});
+    xdotool({"key", "Return"});
+}
+
+QImage grab(const QString& id) {
+    return QGuiApplication::primaryScreen()->grabWindow(id.toULongLong()).toImage();
+}
+
+} // namespace
+
+class TestWindowXvfb : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString program;
+
+    static bool noDisplay() { return qEnvironmentVariableIsEmpty("KESTRINE_TEST_DISPLAY"); }
+    // The program in a folder of its own, since it keeps Kestrine.ini beside itself.
+    void installProgram() {
+        program = dir.filePath("kestrine");
+        QFile::remove(program);
+        QVERIFY(QFile::copy(KESTRINE_EXE, program));
+        QFile::remove(dir.filePath("Kestrine.ini"));
+    }
+
+private Q_SLOTS:
+    void neverSeenUncolouredAndScreenshot() {
+        if (noDisplay())
+            QSKIP("KESTRINE_TEST_DISPLAY is not set");
+        installProgram();
+        // The remembered source is held by this process, so the program reports it in boxes
+        // while it starts: the main window must not be on screen behind them.
+        const QString locked = dir.filePath("locked.bin");
+        {
+            QFile f(locked);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'k'));
+        }
+        const int lock = ::open(locked.toLocal8Bit().constData(), O_RDONLY);
+        QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
+        const QColor colour(0x99, 0x66, 0x33); // FormColour 0x00336699
+        {
+            QFile ini(dir.filePath("Kestrine.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[Kestrine]\nTop=100\nLeft=120\nFormColour=3368601\nSaveLastSourceFile=" +
+                      locked.toUtf8() + "\n");
+        }
+
+        QProcess kestrine;
+        kestrine.setWorkingDirectory(dir.path());
+        kestrine.start(program, {});
+        Stopper stopper{kestrine};
+        QVERIFY(kestrine.waitForStarted());
+
+        QDeadlineTimer deadline(30000);
+        int boxes = 0;
+        QString main;
+        while (main.isEmpty() && !deadline.hasExpired() && kestrine.state() == QProcess::Running) {
+            const QString box = visibleWindow("Error");
+            main = visibleWindow("Kestrine");
+            if (!box.isEmpty()) {
+                QVERIFY2(main.isEmpty(), "the main window is visible behind a start-up box");
+                ++boxes;
+                dismiss(box);
+                while (visibleWindows("Error").contains(box) && !deadline.hasExpired())
+                    QTest::qWait(20);
+            } else {
+                QTest::qWait(20);
+            }
+        }
+        ::close(lock);
+        QVERIFY2(!main.isEmpty(), "the main window never appeared");
+        QVERIFY(boxes >= 1);
+
+        // A spot of bare window between the groups and the buttons, in client coordinates.
+        const QStringList geometry = xdotool({"getwindowgeometry", main});
+        QVERIFY(geometry.join(' ').contains("Position: 120,100"));
+        QImage shot = grab(main);
+        const int menuBar = shot.height() - 398;
+        const QPoint probe(200, menuBar + 204);
+        bool coloured = false;
+        while (!coloured && !deadline.hasExpired()) {
+            shot = grab(main);
+            const QColor seen = shot.pixelColor(probe);
+            QVERIFY2(seen != QColor(215, 228, 242), "the window was seen in its default colour");
+            coloured = seen == colour;
+            if (!coloured)
+                QTest::qWait(20);
+        }
+        QVERIFY(coloured);
+        QDir().mkpath(KESTRINE_ARTEFACTS);
+        QVERIFY(shot.save(QString(KESTRINE_ARTEFACTS) + "/main-window-xvfb.png"));
+
+        // The Exit button ends the program with exit code 0 and stores the position.
+        xdotool({"mousemove", "--window", main, "401", QString::number(menuBar + 220), "click", "1"});
+        QVERIFY(kestrine.waitForFinished(20000));
+        QCOMPARE(kestrine.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(kestrine.exitCode(), 0);
+        QFile ini(dir.filePath("Kestrine.ini"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QByteArray written = ini.readAll();
+        QVERIFY(written.contains("Top=100") && written.contains("Left=120"));
+    }
+
+    void usageShownInABox() {
+        if (noDisplay())
+            QSKIP("KESTRINE_TEST_DISPLAY is not set");
+        installProgram();
+        QProcess kestrine;
+        kestrine.start(program, {"only-one"});
+        Stopper stopper{kestrine};
+        QVERIFY(kestrine.waitForStarted());
+        QDeadlineTimer deadline(30000);
+        QString box;
+        while ((box = visibleWindow("Information")).isEmpty() && !deadline.hasExpired())
+            QTest::qWait(20);
+        QVERIFY2(!box.isEmpty(), "no usage box");
+        QVERIFY(visibleWindow("Kestrine").isEmpty());
+        dismiss(box);
+        QVERIFY(kestrine.waitForFinished(20000));
+        QCOMPARE(kestrine.exitCode(), 0);
+        QVERIFY(kestrine.readAllStandardOutput().startsWith("Usage: Kestrine <source>"));
+    }
+};
+
+int main(int argc, char** argv) {
+    // Without the test display there is nothing to show on; the tests then skip.
+    const QByteArray display = qgetenv("KESTRINE_TEST_DISPLAY");
+    if (display.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else {
+        qputenv("DISPLAY", display);
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication app(argc, argv);
+    TestWindowXvfb test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_xvfb.moc"
