@@ -1,0 +1,64 @@
+// One copy through the real main window under the offscreen platform, started by its Copy
+// button, with the window's event pump after every block. For bench/window-copy.sh.
+//
+//   kestrine-window-copy <source> <destination> <start> <length>   (decimal numbers)
+
+#include "core/CommandLine.h"
+#include "ui/Prompts.h"
+#include "ui/main/TForm1.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <cstdio>
+
+namespace {
+
+// Nothing may wait for a click here: any box ends the run as a failure.
+class NoPrompts : public kestrine::Prompts {
+public:
+    int asked = 0;
+    kestrine::Answer messageBox(QWidget*, kestrine::BoxKind, const QString& text) override {
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+        ++asked;
+        return kestrine::Answer::No;
+    }
+    void errorReport(QWidget*, const QString& text) override { messageBox(nullptr, {}, text); }
+    std::optional<QString> openFileName(QWidget*, kestrine::FileDialogState&,
+                                        const std::function<void()>&) override {
+        return std::nullopt;
+    }
+    bool openUrl(const QUrl&) override { return false; }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s <source> <destination> <start> <length>\n", argv[0]);
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    NoPrompts prompts;
+    kestrine::setPrompts(&prompts);
+
+    kestrine::AppState state;
+    kestrine::Platform& platform = kestrine::Platform::system();
+    kestrine::initState(state, platform);
+    QTemporaryDir programFolder; // no settings file of its own
+    state.ProgramFolder = programFolder.path().toStdString() + "/";
+
+    kestrine::TForm1 form(state, platform);
+    form.Init();
+    form.AcceptFiles({QString::fromLocal8Bit(argv[1])});
+    form.setFieldText(kestrine::Field::DestFile, argv[2]);
+    form.setFieldText(kestrine::Field::StartDec, argv[3]);
+    form.setFieldText(kestrine::Field::OffsetDec, argv[4]);
+    form.findChild<QPushButton*>("CopyBitBtn")->click();
+
+    const QString log = form.findChild<QTextEdit*>("RichEdit1")->toPlainText();
+    return prompts.asked == 0 && log.endsWith("Copying finished.") ? 0 : 1;
+}
