@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -136,6 +137,13 @@ private Q_SLOTS:
     void windowShapeAndTabOrder() {
         start();
         QCOMPARE(w("ClientArea")->size(), QSize(446, 398));
+        // Without a settings file the window is centred by its size as created, before the
+        // window system has given it a frame.
+        const QSize desktop = QGuiApplication::primaryScreen()->virtualSize();
+        const QSize outer = form->size();
+        QCOMPARE(outer, QSize(446, w("MainMenu1")->height() + 398));
+        QCOMPARE(form->pos(), QPoint(desktop.width() / 2 - outer.width() / 2,
+                                     desktop.height() / 2 - outer.height() / 2));
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         const QStringList order = {"SourceFileEdit", "DestFileEdit", "StartDecEdit",

@@ -80,6 +80,8 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     ui->MainMenu1->setPalette(QApplication::palette());
     ui->MainMenu1->installEventFilter(this);
     ui->StatusBar1->setAutoFillBackground(true);
+    // The size is final before the window is shown: the settings centre it by that size.
+    layout()->activate();
 
     ProgressTimer1.setObjectName(QStringLiteral("ProgressTimer1"));
     ProgressTimer1.setInterval(500);
