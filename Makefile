@@ -24,6 +24,7 @@ test: deps
 
 bench: build
 	@bash bench/copy.sh
+	@bash bench/window-copy.sh
 
 clean:
 	rm -rf build build-*

@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
         kestrine::ConsoleHost host(state, platform);
         kestrine::Context ctx{state, host, platform};
         kestrine::ReadSettings(ctx);
+        const bool console = platform.consoleAvailable();
         kestrine::RunCommandLine(ctx, std::vector<std::string>(argv + 1, argv + 5));
+        if (!console)
+            kestrine::showConsoleError(argc, argv, kestrine::consoleErrorText());
         return state.ExitCode;
     }
     if (argc > 1) {

@@ -69,6 +69,8 @@ std::string usageText() {
            "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
 }
 
+std::string consoleErrorText() { return "Error getting a handle on the standard output StdOut."; }
+
 std::string noticeText() { return "Copyright \xC2\xA9 2026 The Kestrine developers"; }
 
 void initState(AppState& state, Platform& platform) {
@@ -85,7 +87,7 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
     Host& host = ctx.host;
 
     if (!pf.consoleAvailable()) {
-        pf.writeStandardError("Error getting a handle on the standard output StdOut.\n");
+        pf.writeStandardError(consoleErrorText() + "\n");
         st.ExitCode = 1;
         return;
     }

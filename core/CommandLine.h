@@ -11,6 +11,9 @@ namespace kestrine {
 // The usage text, lines separated by "\n", no line break after the last.
 std::string usageText();
 
+// The report when standard output cannot be had.
+std::string consoleErrorText();
+
 // The notice line of the banner.
 std::string noticeText();
 

@@ -29,6 +29,13 @@ bool displayAvailable() {
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
 }
 
+void showConsoleError(int argc, char** argv, const std::string& text) {
+    if (!displayAvailable())
+        return;
+    QApplication app(argc, argv);
+    prompts().messageBox(nullptr, BoxKind::Error, QString::fromStdString(text));
+}
+
 int runWindowMode(int argc, char** argv, AppState& state) {
     if (argc > 1) {
         // The usage text has reached standard output already; the box only where it can show.

@@ -2,11 +2,17 @@
 
 #include "core/AppState.h"
 
+#include <string>
+
 namespace kestrine {
 
 // Runs the program with its window (no parameters) or the usage text with a display (other
 // counts); returns the exit code.
 int runWindowMode(int argc, char** argv, AppState& state);
+
+// Shows an error box for a command-line run that could not report on the console, when a
+// display exists; otherwise does nothing.
+void showConsoleError(int argc, char** argv, const std::string& text);
 
 // A desktop is there to show windows on: an X or Wayland display and no headless platform.
 bool displayAvailable();
