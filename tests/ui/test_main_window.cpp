@@ -664,6 +664,16 @@ private Q_SLOTS:
         QVERIFY(!written.contains("FormColour"));
     }
 
+    void aRefusedWriteOnExitIsReportedOnce() {
+        start();
+        state->ProgramFolder = dir->filePath("missing/").toStdString();
+        QTest::mouseClick(w("CloseBitBtn"), Qt::LeftButton);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(fake->errors.size(), std::size_t{1});
+        QVERIFY2(fake->errors[0].startsWith("Unable to write to "), qPrintable(fake->errors[0]));
+        QCOMPARE(state->ExitCode, 0);
+    }
+
     void displayDecision_data() {
         QTest::addColumn<QByteArray>("qpa");
         QTest::addColumn<QByteArray>("display");

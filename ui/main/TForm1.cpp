@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include <exception>
+#include <utility>
 
 static void initPictures() { Q_INIT_RESOURCE(pictures); }
 
@@ -378,13 +379,15 @@ void TForm1::CopyBitBtnClick() {
 }
 
 void TForm1::ExitProgram() {
-    guarded([this] { WriteSettings(ctx_, 1); });
+    guarded([this] { exitWriteFailed_ = !WriteSettings(ctx_, 1); });
     state_.ExitCode = 0;
     close();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    guarded([this] { WriteSettings(ctx_, 1); });
+    // After a refused write by the Exit command the same write would only repeat its error box.
+    if (!std::exchange(exitWriteFailed_, false))
+        guarded([this] { WriteSettings(ctx_, 1); });
     state_.ExitCode = 0;
     event->accept();
 }

@@ -113,6 +113,7 @@ private:
     FileDialogState openDialog1_;
     FileDialogState openDialog2_;
     int logLines_ = 0;
+    bool exitWriteFailed_ = false;
 };
 
 // The typed length limits of the number fields.
