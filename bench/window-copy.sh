@@ -21,44 +21,12 @@ for exe in "$kestrine" "$window"; do
   [ -x "$exe" ] || { echo "no executable at $exe (build first, or set BUILD)" >&2; exit 2; }
 done
 
-size=$((mib * 1024 * 1024))
-start=4096
-count=$((size - 2 * 4096))
-if ((count < 1)); then
-  start=0
-  count=$size
-fi
-length=$((count - 1))
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestrine-window-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-need_kib=$(((size / 1024) * 3 + 1024))
-avail_kib=$(df --output=avail -k . | tail -n 1 | tr -d ' ')
-if ((avail_kib < need_kib)); then
-  echo "not enough room in $work: need $((need_kib / 1024)) MiB, have $((avail_kib / 1024)) MiB" >&2
-  exit 2
-fi
-
-echo "Making $mib MiB of random bytes in $work ..."
-head -c "$size" /dev/urandom >src.bin
+# shellcheck source=bench/lib.sh
+source "$here/bench/lib.sh"
+make_workspace kestrine-window-bench
 
 run_cli() { "$kestrine" src.bin out.bin "${start}d" "${length}d" >/dev/null; }
 run_window() { QT_QPA_PLATFORM=offscreen "$window" "$work/src.bin" "$work/out.bin" "$start" "$length" 2>/dev/null; }
-
-timed() {
-  rm -f out.bin
-  sync
-  local t0 t1
-  t0=$(date +%s%N)
-  "$@"
-  t1=$(date +%s%N)
-  echo $((t1 - t0))
-}
-
-median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
-seconds() { printf '%d.%03d' $(($1 / 1000000000)) $((($1 / 1000000) % 1000)); }
 
 # Both write the same bytes: the range of the source.
 run_window
@@ -69,35 +37,8 @@ cmp window.out out.bin || { echo "the window copy differs from the command-line 
 rm -f window.out out.bin
 echo "Output checked with cmp: $count bytes from position $start, window and command line alike."
 
-tools=(cli window)
-declare -A times
-for tool in "${tools[@]}"; do
-  timed "run_$tool" >/dev/null # warm-up
-  times[$tool]=""
-done
-for ((i = 0; i < runs; i++)); do
-  for ((j = 0; j < ${#tools[@]}; j++)); do
-    tool=${tools[(i + j) % ${#tools[@]}]}
-    times[$tool]+=" $(timed "run_$tool")"
-  done
-done
-rm -f out.bin
-
-declare -A med
+time_tools cli window
 printf '\n%-34s %10s   %s\n' "copy ($runs runs, $mib MiB file)" "median s" "all runs (s)"
-for tool in "${tools[@]}"; do
-  # shellcheck disable=SC2086 # the list is meant to split
-  med[$tool]=$(median ${times[$tool]})
-  all=""
-  for t in ${times[$tool]}; do all+=" $(seconds "$t")"; done
-  case $tool in
-    cli) label="kestrine command line" ;;
-    window) label="kestrine window (offscreen)" ;;
-  esac
-  printf '%-34s %10s  %s\n' "$label" "$(seconds "${med[$tool]}")" "$all"
-done
-
-ratio_milli=$((med[window] * 1000 / (med[cli] > 0 ? med[cli] : 1)))
-verdict=$( ((ratio_milli <= 1250)) && echo met || echo MISSED)
-printf '\nratio window / command line: %d.%03d   (target <= 1.250: %s)\n' \
-  $((ratio_milli / 1000)) $((ratio_milli % 1000)) "$verdict"
+report_row "kestrine command line" cli
+report_row "kestrine window (offscreen)" window
+report_ratio "window / command line" window cli 1250

@@ -1,0 +1,92 @@
+# Shared by the benchmarks: the file and range, the work folder, timing and the report.
+# Source it after setting `mib` and `runs`.
+
+size=$((mib * 1024 * 1024))
+start=4096
+count=$((size - 2 * 4096)) # the range stops 4096 bytes before the end
+if ((count < 1)); then
+  start=0
+  count=$size
+fi
+length=$((count - 1))
+
+avail_kib() { df --output=avail -k "$1" 2>/dev/null | tail -n 1 | tr -d ' '; }
+
+# Makes the work folder with the random source in it and enters it. A tmpfs keeps every byte
+# in the page cache and leaves disk writeback, which varies a lot from run to run, out of the
+# figures. BENCH_DIR chooses another place.
+make_workspace() {
+  local name=$1 base need_kib=$(((size / 1024) * 3 + 1024)) # source, output, check copy
+  if [ -n "${BENCH_DIR:-}" ]; then
+    base=$BENCH_DIR
+  elif [ -d /dev/shm ] && [ -w /dev/shm ] && (($(avail_kib /dev/shm || echo 0) >= need_kib)); then
+    base=/dev/shm
+  else
+    base=${TMPDIR:-/tmp}
+  fi
+  work=$(mktemp -d "$base/$name.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+  cd "$work"
+  if (($(avail_kib .) < need_kib)); then
+    echo "not enough room in $work: need $((need_kib / 1024)) MiB" >&2
+    exit 2
+  fi
+  echo "Making $mib MiB of random bytes in $work ..."
+  head -c "$size" /dev/urandom >src.bin
+}
+
+# One run of a command; prints nanoseconds. The previous output is removed and the file system
+# settled outside the timed part, so no run pays for the one before it.
+timed() {
+  rm -f out.bin
+  sync
+  local t0 t1
+  t0=$(date +%s%N)
+  "$@"
+  t1=$(date +%s%N)
+  echo $((t1 - t0))
+}
+
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
+# ns -> "s.mmm"
+seconds() { printf '%d.%03d' $(($1 / 1000000000)) $((($1 / 1000000) % 1000)); }
+
+# Times run_<tool> for each tool: one warm-up, then `runs` rounds, interleaved and rotated so
+# that a slow moment of the machine or a place in the round hits every tool alike. Fills `med`.
+declare -A times med
+time_tools() {
+  local tool i j
+  for tool in "$@"; do
+    timed "run_$tool" >/dev/null
+    times[$tool]=""
+  done
+  local tools=("$@")
+  for ((i = 0; i < runs; i++)); do
+    for ((j = 0; j < ${#tools[@]}; j++)); do
+      tool=${tools[(i + j) % ${#tools[@]}]}
+      times[$tool]+=" $(timed "run_$tool")"
+    done
+  done
+  rm -f out.bin
+  for tool in "$@"; do
+    # shellcheck disable=SC2086 # the list is meant to split
+    med[$tool]=$(median ${times[$tool]})
+  done
+}
+
+# A table row: label, median and every run of one tool.
+report_row() {
+  local all="" t
+  for t in ${times[$2]}; do all+=" $(seconds "$t")"; done
+  printf '%-34s %10s  %s\n' "$1" "$(seconds "${med[$2]}")" "$all"
+}
+
+# "ratio <what>: r.rrr (target <= t: met)" for med[$2] / med[$3] against a target in thousandths.
+report_ratio() {
+  local what=$1 num=${med[$2]} den=${med[$3]} target=$4 ratio verdict
+  ratio=$((num * 1000 / (den > 0 ? den : 1)))
+  verdict=$( ((ratio <= target)) && echo met || echo MISSED)
+  printf '\nratio %s: %d.%03d   (target <= %d.%03d: %s)\n' "$what" $((ratio / 1000)) \
+    $((ratio % 1000)) $((target / 1000)) $((target % 1000)) "$verdict"
+}
