@@ -5,6 +5,7 @@
 
 #include "core/CommandLine.h"
 #include "ui/Prompts.h"
+#include "ui/WindowMode.h"
 #include "ui/main/TForm1.h"
 
 #include <QApplication>
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    kestrine::prepareEventLoop(); // as the program itself does
     QApplication app(argc, argv);
     NoPrompts prompts;
     kestrine::setPrompts(&prompts);

@@ -29,6 +29,12 @@ bool displayAvailable() {
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
 }
 
+void prepareEventLoop() {
+    // Nothing here needs a GLib main loop; a user's own choice stands.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+}
+
 void showConsoleError(int argc, char** argv, const std::string& text) {
     if (!displayAvailable())
         return;
@@ -40,12 +46,14 @@ int runWindowMode(int argc, char** argv, AppState& state) {
     if (argc > 1) {
         // The usage text has reached standard output already; the box only where it can show.
         if (displayAvailable()) {
+            prepareEventLoop();
             QApplication app(argc, argv);
             prompts().messageBox(nullptr, BoxKind::Information, QString::fromStdString(usageText()));
         }
         return 0;
     }
 
+    prepareEventLoop();
     QApplication app(argc, argv);
     Platform& platform = Platform::system();
     initState(state, platform);

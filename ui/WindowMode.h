@@ -14,6 +14,10 @@ int runWindowMode(int argc, char** argv, AppState& state);
 // display exists; otherwise does nothing.
 void showConsoleError(int argc, char** argv, const std::string& text);
 
+// Chooses the event loop before the application object exists: the copy lets window messages
+// run after every block, and Qt's own dispatcher makes that pass far cheaper than the GLib one.
+void prepareEventLoop();
+
 // A desktop is there to show windows on: an X or Wayland display and no headless platform.
 bool displayAvailable();
 

@@ -141,3 +141,13 @@ TEST_F(CommandLineTest, SettingsAreReadButNeitherEchoedNorRewritten) {
     EXPECT_EQ(readFile(progDir() / "Kestrine.ini"), ini);
     EXPECT_FALSE(fs::exists(work("remembered-out.bin")));
 }
+
+TEST_F(CommandLineTest, SizesAreGroupedWithTheLocaleSeparator) {
+    makeSource("src.bin", 4096);
+    RunResult r = run(kUsageExample, RunOptions{.env = {{"LC_ALL", std::string("de_DE.UTF-8")}}});
+    ASSERT_TRUE(r.exited) << r;
+    if (r.out.find("1,536 bytes") != std::string::npos)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    EXPECT_EQ(r.out, header("src.bin", "out.bin", "400d", "5ffh") +
+                         successTail("1.536 bytes (2KB)", "out.bin"));
+}
