@@ -9,18 +9,11 @@ presets=(default)
 if [ "${CI:-}" = "true" ]; then presets=(ci asan); fi
 if [ "${KESTRINE_ASAN:-}" = "1" ]; then presets+=(asan); fi
 
-xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
-trap cleanup EXIT
-
 # A private X server for the tests labelled "xvfb".
-display=":$((90 + RANDOM % 800))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
-done
+# shellcheck source=scripts/xvfb.sh
+source scripts/xvfb.sh
+trap stop_xvfb EXIT
+start_xvfb
 export KESTRINE_TEST_DISPLAY="$display"
 
 status=0

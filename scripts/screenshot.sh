@@ -13,23 +13,18 @@ for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
 done
 
+# shellcheck source=scripts/xvfb.sh
+source "$here/scripts/xvfb.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrine-demo.XXXXXX")
-xvfb_pid=""
 app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-display=":$((90 + RANDOM % 800))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
-done
+start_xvfb 1024x768x24
 export DISPLAY=$display
 
 # The program keeps Kestrine.ini beside itself, so it runs from the demo folder.
