@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick fonts-liberation fonts-dejavu-core
   fp-utils
   time util-linux coreutils locales
 )
