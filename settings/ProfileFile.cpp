@@ -339,7 +339,8 @@ ProfileIO::Load ProfileIO::load(const std::string& path, std::string& content) {
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? Load::Missing : Load::Failed;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A settings file is a few hundred bytes; a huge one is not ours to read at every key.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kProfileFileLimit) {
         ::close(fd);
         return Load::Failed;
     }

@@ -13,6 +13,8 @@ namespace kestrine {
 
 // Longest value a read returns, in characters.
 inline constexpr std::size_t kProfileValueLimit = 2047;
+// Largest file read as a profile file; a larger one counts as unreadable (defaults, no writes).
+inline constexpr std::int64_t kProfileFileLimit = 16 * 1024 * 1024;
 
 // --- Pure text layer: the whole file's text in, a value or the new text out. ---
 

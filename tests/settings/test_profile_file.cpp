@@ -294,6 +294,16 @@ TEST_F(ProfileFileTest, UnreadableNamesGiveDefaultsAndRefuseWrites) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+TEST_F(ProfileFileTest, AHugeFileIsNotReadAndNotReplaced) {
+    // Sparse: no disk is used, but the size is far beyond any settings file.
+    writeFile(path, "[Kestrine]\nK=v\n");
+    ASSERT_EQ(::truncate(path.c_str(), kProfileFileLimit + 1), 0);
+    ProfileFile file(path);
+    EXPECT_EQ(file.readString("Kestrine", "K", "d"), "d");
+    EXPECT_FALSE(file.writeString("Kestrine", "K", "w"));
+    EXPECT_EQ(std::filesystem::file_size(path), static_cast<std::uintmax_t>(kProfileFileLimit + 1));
+}
+
 TEST_F(ProfileFileTest, FileThatCannotBeReadIsNotReplaced) {
     writeFile(path, "[Other]\nKeep=me\n");
     FailingIO io;
