@@ -29,6 +29,12 @@ bool displayAvailable() {
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
 }
 
+std::string noDisplayText() {
+    return "Kestrine: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not "
+           "set).\nTo copy without a window give four parameters: " +
+           usageText().substr(usageText().find("Example: ") + 9);
+}
+
 void prepareEventLoop() {
     // Nothing here needs a GLib main loop; a user's own choice stands.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
@@ -53,9 +59,14 @@ int runWindowMode(int argc, char** argv, AppState& state) {
         return 0;
     }
 
+    Platform& platform = Platform::system();
+    // Without any display Qt would abort; say what is wrong and how to copy without a window.
+    if (!displayAvailable() && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        platform.writeStandardError(noDisplayText() + "\n");
+        return 1;
+    }
     prepareEventLoop();
     QApplication app(argc, argv);
-    Platform& platform = Platform::system();
     initState(state, platform);
     TForm1 form(state, platform);
     form.Init();

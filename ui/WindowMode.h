@@ -14,6 +14,9 @@ int runWindowMode(int argc, char** argv, AppState& state);
 // display exists; otherwise does nothing.
 void showConsoleError(int argc, char** argv, const std::string& text);
 
+// What a window run without any display says on standard error.
+std::string noDisplayText();
+
 // Chooses the event loop before the application object exists: the copy lets window messages
 // run after every block, and Qt's own dispatcher makes that pass far cheaper than the GLib one.
 void prepareEventLoop();

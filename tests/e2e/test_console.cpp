@@ -151,3 +151,12 @@ TEST_F(CommandLineTest, SizesAreGroupedWithTheLocaleSeparator) {
     EXPECT_EQ(r.out, header("src.bin", "out.bin", "400d", "5ffh") +
                          successTail("1.536 bytes (2KB)", "out.bin"));
 }
+
+TEST_F(CommandLineTest, NoParametersAndNoDisplayExplainInsteadOfAborting) {
+    RunResult r = run({});
+    ASSERT_TRUE(r.exited) << r;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("no display"), std::string::npos) << r;
+    EXPECT_TRUE(listing().empty());
+}
