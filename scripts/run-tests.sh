@@ -23,7 +23,8 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
   echo "== tests: $preset"
   if [ "$preset" = "asan" ]; then
-    export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   fi
   ctest --preset "$preset" -j2 || status=1
