@@ -3,13 +3,13 @@
 # page cache, and measures kestrine's peak memory for a 1-byte and a full-size copy.
 #
 #   bench/copy.sh [MiB]        (default 1024)
-#   KESTRINE=/path/to/kestrine RUNS=5 BENCH_DIR=/some/folder bench/copy.sh 16
+#   KESTRINE=/path/to/kestrine RUNS=9 BENCH_DIR=/some/folder bench/copy.sh 16
 #
 # Targets: kestrine / dd-8K median ratio <= 1.05; peak memory difference within 1 MiB.
 set -euo pipefail
 
 mib=${1:-1024}
-runs=${RUNS:-5}
+runs=${RUNS:-9}
 here=$(cd "$(dirname "$0")/.." && pwd)
 kestrine=${KESTRINE:-$here/build/kestrine}
 

@@ -4,13 +4,13 @@
 # bytes in the page cache. The range is the one bench/copy.sh copies.
 #
 #   bench/window-copy.sh [MiB]        (default 1024)
-#   BUILD=/path/to/build RUNS=5 bench/window-copy.sh 64
+#   BUILD=/path/to/build RUNS=9 bench/window-copy.sh 64
 #
 # Target: window / command-line median ratio <= 1.25.
 set -euo pipefail
 
 mib=${1:-1024}
-runs=${RUNS:-5}
+runs=${RUNS:-9}
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$here/build}
 kestrine=$build/kestrine
