@@ -285,17 +285,21 @@ int TForm1::windowLeft() const { return x(); }
 
 // ---- File selection ------------------------------------------------------------------------
 
+void TForm1::prepareDialog(FileDialogState& dialog, const std::string& lastPath, bool prefSwitch,
+                           const std::string& prefPath, Field field, const QString& title) {
+    const std::string text = fieldText(field);
+    const std::string folder = dialogStartFolder(platform_, lastPath, prefSwitch, prefPath, text);
+    if (!folder.empty())
+        dialog.initialDir = fromUtf8(folder);
+    dialog.fileName = platform_.fileExists(text) ? fromUtf8(namePart(text)) : QString();
+    dialog.title = title;
+}
+
 void TForm1::GetSourceFile() {
     guarded([this] {
         Settings& settings = state_.Settings;
-        const std::string text = fieldText(Field::SourceFile);
-        const std::string folder = dialogStartFolder(platform_, settings.SourcePath,
-                                                     settings.PrefSourcePathSwitch,
-                                                     settings.PrefSourcePath, text);
-        if (!folder.empty())
-            openDialog1_.initialDir = fromUtf8(folder);
-        openDialog1_.fileName = platform_.fileExists(text) ? fromUtf8(namePart(text)) : QString();
-        openDialog1_.title = QStringLiteral("Source File");
+        prepareDialog(openDialog1_, settings.SourcePath, settings.PrefSourcePathSwitch,
+                      settings.PrefSourcePath, Field::SourceFile, QStringLiteral("Source File"));
 
         if (auto chosen = prompts().openFileName(this, openDialog1_,
                                                  [this] { OpenDialog1TypeChange(); })) {
@@ -313,13 +317,8 @@ void TForm1::GetSourceFile() {
 void TForm1::GetDestFile() {
     guarded([this] {
         Settings& settings = state_.Settings;
-        const std::string text = fieldText(Field::DestFile);
-        const std::string folder = dialogStartFolder(
-            platform_, settings.DestPath, settings.PrefDestPathSwitch, settings.PrefDestPath, text);
-        if (!folder.empty())
-            openDialog2_.initialDir = fromUtf8(folder);
-        openDialog2_.fileName = platform_.fileExists(text) ? fromUtf8(namePart(text)) : QString();
-        openDialog2_.title = QStringLiteral("Destination File");
+        prepareDialog(openDialog2_, settings.DestPath, settings.PrefDestPathSwitch,
+                      settings.PrefDestPath, Field::DestFile, QStringLiteral("Destination File"));
 
         if (auto chosen = prompts().openFileName(this, openDialog2_,
                                                  [this] { OpenDialog2TypeChange(); })) {

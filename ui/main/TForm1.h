@@ -101,6 +101,9 @@ private:
     void UpdateOffset(Field changed);
     void ShowHint(const QString& hint);
     void stepByButton(Field decimalField, int step);
+    // Start folder, offered file name and title of a file dialog, from the field it fills.
+    void prepareDialog(FileDialogState& dialog, const std::string& lastPath, bool prefSwitch,
+                       const std::string& prefPath, Field field, const QString& title);
     // Runs a handler; what it does not catch goes to the general error report.
     template <typename F>
     void guarded(F&& handler);
