@@ -3,6 +3,7 @@
 
 #include "core/CommandLine.h"
 #include "core/ConsoleHost.h"
+#include "core/Copy.h"
 #include "settings/SettingsFile.h"
 #include "ui/WindowMode.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
         kestrine::initState(state, platform);
         kestrine::ConsoleHost host(state, platform);
         kestrine::Context ctx{state, host, platform};
-        kestrine::ReadSettings(ctx);
+        kestrine::RestoreRememberedFiles(ctx, kestrine::ReadSettings(ctx));
         const bool console = platform.consoleAvailable();
         kestrine::RunCommandLine(ctx, std::vector<std::string>(argv + 1, argv + 5));
         if (!console)

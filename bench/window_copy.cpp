@@ -32,6 +32,10 @@ public:
         return std::nullopt;
     }
     bool openUrl(const QUrl&) override { return false; }
+    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
+    std::optional<QString> chooseDirectory(QWidget*, const QString&) override {
+        return std::nullopt;
+    }
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // The process-wide values of one run, owned by the program entry and passed to what needs them.
 
 #include "core/Types.h"
-#include "settings/Settings.h"
+#include "core/Settings.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Window colours: system colour references and the luminance shading of every window.
 
-#include "settings/Settings.h"
+#include "core/Settings.h"
 
 #include <cstdint>
 

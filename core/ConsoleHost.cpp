@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/Fields.h"
 #include "core/Log.h"
+#include "core/Report.h"
 #include "core/Text.h"
 
 namespace kestrine {
@@ -26,16 +27,8 @@ Answer ConsoleHost::messageBox(BoxKind kind, const std::string& text) {
         // Before the console is attached such reports stay in the (invisible) window log.
         appendLog(text, false);
     } else {
-        std::string line;
-        for (char c : text)
-            line += c == '\n' ? ' ' : c;
         Context ctx{state_, *this, platform_};
-        if (kind == BoxKind::Information) {
-            AddToLog(ctx, line);
-        } else {
-            AddToLog(ctx, "ERROR: " + line);
-            state_.CommandLineError = true;
-        }
+        refuse(ctx, kind, text);
     }
     // Nobody answers a question here: the careful answer.
     return kind == BoxKind::Confirm ? Answer::No : Answer::Ok;

@@ -3,6 +3,7 @@
 #include "core/Fields.h"
 #include "core/Log.h"
 #include "core/Numbers.h"
+#include "core/Report.h"
 #include "core/Text.h"
 
 #include <cmath>
@@ -44,21 +45,15 @@ bool writeFull(Platform& pf, int fd, const char* buffer, std::size_t count, std:
     return true;
 }
 
-// A refusal of the checks: the box, then the focus to the field concerned.
+// A refusal of the checks, then the focus to the field concerned.
 void refuse(Context& ctx, BoxKind kind, const std::string& text, Field focus) {
-    ctx.host.messageBox(kind, text);
+    kestrine::refuse(ctx, kind, text);
     ctx.host.focusField(focus);
 }
 
-// A refusal that the console reports as an "ERROR: " line instead of a box.
-void refuseRange(Context& ctx, const std::string& boxText, const std::string& lineText,
-                 Field field, Position value) {
-    if (ctx.state.ConsoleAttached) {
-        AddToLog(ctx, "ERROR: " + lineText);
-        ctx.state.CommandLineError = true;
-    } else {
-        ctx.host.messageBox(BoxKind::Warning, boxText);
-    }
+// A range refusal also writes the bound into the field concerned.
+void refuseRange(Context& ctx, const std::string& text, Field field, Position value) {
+    kestrine::refuse(ctx, BoxKind::Warning, text);
     ctx.host.setFieldText(field, toDec(value));
     ctx.host.focusField(field);
 }
@@ -68,37 +63,24 @@ bool checkRange(Context& ctx, Position start, Position length) {
     const Position size = ctx.state.SourceFileSize;
     // Negative values would seek before the file or copy a negative count.
     if (start < 0) {
-        refuseRange(ctx, "Start position is negative.\nMinimum is 0",
-                    "Start position is negative. Minimum is 0", Field::StartDec, 0);
+        refuseRange(ctx, "Start position is negative.\nMinimum is 0", Field::StartDec, 0);
         return false;
     }
     if (start > size - 1) {
         const Position m = size - 1;
-        refuseRange(ctx, "Start position is too large.\nMaximum is " + toDec(m),
-                    "Start position is too large. Maximum is " + toDec(m), Field::StartDec, m);
+        refuseRange(ctx, "Start position is too large.\nMaximum is " + toDec(m), Field::StartDec, m);
         return false;
     }
     if (length < 0) {
-        refuseRange(ctx, "Offset is negative.\nMinimum is 0", "Offset is negative. Minimum is 0",
-                    Field::OffsetDec, 0);
+        refuseRange(ctx, "Offset is negative.\nMinimum is 0", Field::OffsetDec, 0);
         return false;
     }
     if (length > maxLength(size, start)) {
         const Position m = maxLength(size, start);
-        refuseRange(ctx, "Offset is too large.\nMaximum is " + toDec(m),
-                    "Offset is too large. Maximum is " + toDec(m), Field::OffsetDec, m);
+        refuseRange(ctx, "Offset is too large.\nMaximum is " + toDec(m), Field::OffsetDec, m);
         return false;
     }
     return true;
-}
-
-// An error of the copy proper or of the last checks: a box in window behaviour, and the
-// "ERROR: " line in both.
-void reportFailure(Context& ctx, const std::string& text) {
-    if (!ctx.state.ConsoleAttached)
-        ctx.host.messageBox(BoxKind::Error, text);
-    AddToLog(ctx, "ERROR: " + text);
-    ctx.state.CommandLineError = true;
 }
 
 bool checkFreeSpace(Context& ctx, const std::string& dest, Position start) {
@@ -110,10 +92,7 @@ bool checkFreeSpace(Context& ctx, const std::string& dest, Position start) {
         return true;
     const std::string text = "Not enough free disk space on drive " + drive + "\n" + "There is " +
                              FormatSize(ctx, free) + " free disk space.";
-    if (!ctx.state.ConsoleAttached)
-        ctx.host.messageBox(BoxKind::Warning, text);
-    AddToLog(ctx, "ERROR: " + text);
-    ctx.state.CommandLineError = true;
+    refuseAndLog(ctx, BoxKind::Warning, text);
     return false;
 }
 
@@ -134,13 +113,14 @@ std::string copyBytes(Context& ctx, int source, const std::string& src, const st
     // One buffer for the whole copy: memory does not grow with the range.
     auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(kBlockSize));
 
-    const int dest = pf.createExclusive(dst, why);
-    if (dest < 0)
+    FileHandle destFile(pf, pf.createExclusive(dst, why));
+    if (!destFile.isOpen())
         return "The destination file " + dst + " cannot be created: " + why;
+    const int dest = destFile.get();
 
     auto fail = [&](const std::string& text) {
         std::string ignored;
-        pf.close(dest, ignored);
+        destFile.reset();
         // A partial copy is worse than none: take it away.
         pf.deleteFile(dst, ignored);
         return text;
@@ -169,7 +149,7 @@ std::string copyBytes(Context& ctx, int source, const std::string& src, const st
         if (!writeFull(pf, dest, buffer.get(), remainder, why))
             return fail(writeError + why);
     }
-    if (!pf.close(dest, why)) {
+    if (!destFile.close(why)) {
         std::string ignored;
         pf.deleteFile(dst, ignored);
         return writeError + why;
@@ -185,23 +165,39 @@ void ChangeSourceFile(Context& ctx) {
         return;
     ctx.state.SourceFileName = text;
     std::string why;
-    const int fd = ctx.platform.openExclusive(text, why);
-    if (fd < 0) {
+    const FileHandle file(ctx.platform, ctx.platform.openExclusive(text, why));
+    if (!file.isOpen()) {
+        // The console gets a plain line: the command line reports a missing file by itself.
         const std::string message = "The source file " + text + " cannot be opened.";
-        if (ctx.state.ConsoleAttached)
-            AddToLog(ctx, message);
-        else
+        if (canAskUser(ctx))
             ctx.host.messageBox(BoxKind::Error, message);
+        else
+            AddToLog(ctx, message);
         return;
     }
-    ctx.state.SourceFileSize = ctx.platform.sizeOf(fd);
-    ctx.platform.close(fd, why);
+    ctx.state.SourceFileSize = ctx.platform.sizeOf(file.get());
+}
+
+void RestoreRememberedFiles(Context& ctx, const RememberedFiles& files) {
+    if (files.source) {
+        if (!files.source->empty() && ctx.platform.fileExists(*files.source)) {
+            ctx.host.setFieldText(Field::SourceFile, *files.source);
+            ChangeSourceFile(ctx);
+            AddToLog(ctx, "Source file is " + ctx.state.SourceFileName, false);
+            AddToLog(ctx, "Source file is " + FormatSize(ctx, ctx.state.SourceFileSize), false);
+        } else {
+            ctx.host.setFieldText(Field::SourceFile, "");
+            ChangeSourceFile(ctx);
+        }
+    }
+    // The destination is taken as it stands: a new file is usual there.
+    if (files.dest)
+        ctx.host.setFieldText(Field::DestFile, *files.dest);
 }
 
 void ExecuteCopy(Context& ctx) {
     Host& host = ctx.host;
     Platform& pf = ctx.platform;
-    AppState& st = ctx.state;
     const std::string src = host.fieldText(Field::SourceFile);
     const std::string dst = host.fieldText(Field::DestFile);
 
@@ -221,7 +217,7 @@ void ExecuteCopy(Context& ctx) {
 
     // The old destination goes only once every check has passed, so a refused copy keeps it.
     bool deleteOld = false;
-    if (pf.fileExists(dst) && !st.ConsoleAttached) {
+    if (pf.fileExists(dst) && canAskUser(ctx)) {
         if (host.messageBox(BoxKind::Confirm,
                             "Destination file already exists.\nDo you want to overwrite it?") !=
             Answer::Yes)
@@ -248,14 +244,12 @@ void ExecuteCopy(Context& ctx) {
         return;
 
     std::string why;
-    const int source = pf.openExclusive(src, why);
-    if (source < 0)
-        return reportFailure(ctx, "The source file " + src + " cannot be opened.");
+    FileHandle source(pf, pf.openExclusive(src, why));
+    if (!source.isOpen())
+        return refuseAndLog(ctx, BoxKind::Error, "The source file " + src + " cannot be opened.");
 
-    if (deleteOld && !pf.deleteFile(dst, why)) {
-        pf.close(source, why);
+    if (deleteOld && !pf.deleteFile(dst, why))
         return refuse(ctx, BoxKind::Error, "Could not delete the file " + dst, Field::DestFile);
-    }
 
     AddToLog(ctx, "Copying started...");
     host.ToggleFormControls(false);
@@ -264,12 +258,11 @@ void ExecuteCopy(Context& ctx) {
     host.setProgressTimerEnabled(true);
 
     const Position bytes = byteCount(*length);
-    const std::string failure = copyBytes(ctx, source, src, dst, *start, bytes);
-    std::string ignored;
-    pf.close(source, ignored);
+    const std::string failure = copyBytes(ctx, source.get(), src, dst, *start, bytes);
+    source.reset();
     returnToIdle(ctx);
     if (!failure.empty())
-        return reportFailure(ctx, failure);
+        return refuseAndLog(ctx, BoxKind::Error, failure);
 
     AddToLog(ctx, FormatSize(ctx, bytes) + " written to file " + dst);
     const double seconds = std::fabs(static_cast<double>(pf.nowMs() - startMs)) / 1000.0;

@@ -11,6 +11,10 @@ namespace kestrine {
 // Takes over the text of SourceFileEdit as the source: SourceFileName, open check, size.
 void ChangeSourceFile(Context& ctx);
 
+// Start-up: puts the remembered files into the fields; an existing source is taken over and
+// logged with its size.
+void RestoreRememberedFiles(Context& ctx, const RememberedFiles& files);
+
 // Checks the names and the range, asks before replacing, copies in 8192-byte blocks.
 void ExecuteCopy(Context& ctx);
 

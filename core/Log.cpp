@@ -21,7 +21,7 @@ void AddToLog(Context& ctx, const std::string& text, bool bold) {
 }
 
 std::string FormatSize(Context& ctx, std::int64_t count) {
-    return formatSize(count, ctx.platform.thousandsSeparator());
+    return sizeTextWith(count, ctx.platform.thousandsSeparator());
 }
 
 } // namespace kestrine

@@ -65,7 +65,7 @@ std::int64_t roundHalfUp(double x) {
 
 } // namespace
 
-std::string formatSize(std::int64_t count, std::string_view separator) {
+std::string sizeTextWith(std::int64_t count, std::string_view separator) {
     std::string kilo =
         count >= 1024 ? groupThousands(roundHalfUp(static_cast<double>(count) / 1024.0), separator) +
                             "KB"

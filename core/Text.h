@@ -18,8 +18,9 @@ std::string namePart(std::string_view path);
 
 // A whole number grouped in threes with `separator`.
 std::string groupThousands(std::int64_t value, std::string_view separator);
-// "1,536 bytes (2KB)": the count grouped, and its kilobytes rounded half up ("1KB" below 1024).
-std::string formatSize(std::int64_t count, std::string_view separator);
+// The text of FormatSize with a given separator, "1,536 bytes (2KB)": the count grouped, and
+// its kilobytes rounded half up ("1KB" below 1024).
+std::string sizeTextWith(std::int64_t count, std::string_view separator);
 // Seconds rounded half up and grouped, for the elapsed-time line.
 std::string formatSeconds(double seconds, std::string_view separator);
 

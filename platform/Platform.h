@@ -4,12 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrine {
 
 using FileOffset = std::int64_t;
+
+// What is known of an existing file before it is replaced.
+struct FileStatus {
+    unsigned mode = 0; // permission bits
+    unsigned owner = 0;
+    unsigned group = 0;
+};
+
+enum class LoadResult { Ok, Missing, Failed };
 
 class Platform {
 public:
@@ -63,6 +74,77 @@ public:
     virtual void flushConsole();
     // Writes to standard error, for the reports that must not go to standard output.
     virtual void writeStandardError(std::string_view text);
+
+    // --- The steps of replacing a file atomically, each one a call a test can fail. ---
+
+    // The file a name finally stands for: a symbolic link's target, else the name itself.
+    virtual std::string resolveLinks(const std::string& path);
+    // Status of an existing regular file; nothing when the name is absent (`why` empty) or is
+    // something else (`why` says what).
+    virtual std::optional<FileStatus> regularFileStatus(const std::string& path, std::string& why);
+    // Whether the running user may change the file: its permissions allow it, and a file
+    // without any write bit counts as read-only even for a privileged user.
+    virtual bool mayModify(const std::string& path, const FileStatus& status);
+    // A new private file from a template ending in "XXXXXX" (filled in); -1 with `why`.
+    virtual int createTemporary(std::string& pathTemplate, std::string& why);
+    // Gives a new file the mode, owner and group of the file it replaces, or the usual mode of
+    // a new file when `from` is nothing. Fails rather than change the owner.
+    virtual bool copyPermissions(int handle, const std::optional<FileStatus>& from,
+                                 std::string& why);
+    virtual bool syncFile(int handle, std::string& why);
+    virtual bool renameFile(const std::string& from, const std::string& to, std::string& why);
+    // Makes a rename in `folder` durable; a file system that cannot do it loses nothing else.
+    virtual void syncFolder(const std::string& folder);
+
+    // --- Built on the calls above. ---
+
+    // The whole content of a regular file of at most `limit` bytes. Never blocks: a FIFO, a
+    // device, a folder or a larger file is Failed.
+    LoadResult loadFile(const std::string& path, std::int64_t limit, std::string& content);
+    // Writes `content` to a temporary file beside `path`, syncs it, gives it the old file's
+    // permissions and renames it over `path`; a symbolic link stays and its target is replaced.
+    // A read-only file is refused. On failure the old file is untouched, no temporary file is
+    // left and `why` says what failed.
+    bool replaceFile(const std::string& path, std::string_view content, std::string& why);
+};
+
+// Owns one descriptor opened through a Platform and closes it exactly once.
+class FileHandle {
+public:
+    FileHandle() = default;
+    FileHandle(Platform& platform, int fd) : platform_(&platform), fd_(fd) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    FileHandle(FileHandle&& other) noexcept
+        : platform_(other.platform_), fd_(std::exchange(other.fd_, -1)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            platform_ = other.platform_;
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    ~FileHandle() { reset(); }
+
+    int get() const { return fd_; }
+    bool isOpen() const { return fd_ >= 0; }
+    // Closes now, for callers that must know whether the close succeeded (a delayed write
+    // error); closing an unopened handle succeeds.
+    bool close(std::string& why) {
+        if (fd_ < 0)
+            return true;
+        return platform_->close(std::exchange(fd_, -1), why);
+    }
+    // Closes, ignoring any failure.
+    void reset() {
+        std::string ignored;
+        (void)close(ignored);
+    }
+
+private:
+    Platform* platform_ = nullptr;
+    int fd_ = -1;
 };
 
 // Converts UTF-8 text to the character set `codeset` names, replacing what it cannot hold by "?".

@@ -251,6 +251,101 @@ void Platform::writeStandardError(std::string_view text) {
     }
 }
 
+std::string Platform::resolveLinks(const std::string& path) {
+    struct stat linkInfo {};
+    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            std::string target = resolved;
+            std::free(resolved);
+            return target;
+        }
+    }
+    return path;
+}
+
+std::optional<FileStatus> Platform::regularFileStatus(const std::string& path, std::string& why) {
+    why.clear();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            why = errnoText(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = "It is not a regular file";
+        return std::nullopt;
+    }
+    return FileStatus{static_cast<unsigned>(st.st_mode & 07777), static_cast<unsigned>(st.st_uid),
+                      static_cast<unsigned>(st.st_gid)};
+}
+
+bool Platform::mayModify(const std::string& path, const FileStatus& status) {
+    // A privileged user passes every access check, so the file's own bits decide for it.
+    return (status.mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+int Platform::createTemporary(std::string& pathTemplate, std::string& why) {
+    int fd = ::mkostemp(pathTemplate.data(), O_CLOEXEC);
+    if (fd < 0)
+        why = errnoText(errno);
+    return fd;
+}
+
+bool Platform::copyPermissions(int handle, const std::optional<FileStatus>& from,
+                               std::string& why) {
+    if (!from) {
+        // The mode an ordinary create would have given.
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(handle, 0666 & ~mask) == 0)
+            return true;
+        why = errnoText(errno);
+        return false;
+    }
+    struct stat own {};
+    if (::fstat(handle, &own) != 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    if (own.st_uid != from->owner) {
+        // Only a privileged user can give the file back to its owner; anyone else would take
+        // the user's file over by replacing it.
+        if (::fchown(handle, from->owner, from->group) != 0) {
+            why = "The file belongs to another user";
+            return false;
+        }
+    } else if (own.st_gid != from->group) {
+        (void)::fchown(handle, static_cast<uid_t>(-1), from->group); // where the user may
+    }
+    if (::fchmod(handle, from->mode) != 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+bool Platform::syncFile(int handle, std::string& why) {
+    if (::fsync(handle) == 0)
+        return true;
+    why = errnoText(errno);
+    return false;
+}
+
+bool Platform::renameFile(const std::string& from, const std::string& to, std::string& why) {
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    why = errnoText(errno);
+    return false;
+}
+
+void Platform::syncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
 std::string toCodeset(std::string_view utf8, const std::string& codeset) {
     if (codeset == "UTF-8" || codeset == "utf-8" || codeset == "UTF8")
         return std::string(utf8);

@@ -1,7 +1,5 @@
 #include "settings/SettingsFile.h"
 
-#include "core/Copy.h"
-#include "core/Log.h"
 #include "settings/FileTypes.h"
 #include "settings/ProfileFile.h"
 
@@ -11,25 +9,14 @@ std::string settingsFilePath(const AppState& state) {
     return state.ProgramFolder + kSettingsFileName;
 }
 
-void ReadSettings(Context& ctx) {
-    ReadSettings(ctx, ProfileIO::system());
-}
-
-bool WriteSettings(Context& ctx, std::int32_t Scope) {
-    return WriteSettings(ctx, Scope, ProfileIO::system());
-}
-
-void ReadSettings(Context& ctx, ProfileIO& io) {
-    Settings& s = ctx.state.Settings;
-
-    // Centred on the whole desktop with the window's size as created; the console host has no
-    // desktop and reports 0 x 0.
-    const Size desktop = ctx.host.desktopSize();
-    const Size window = ctx.host.windowOuterSize();
+StoredSettings readSettingsFile(const std::string& path, Platform& platform, Size desktop,
+                                Size window) {
+    StoredSettings stored;
+    Settings& s = stored.settings;
     const int defaultTop = desktop.height / 2 - window.height / 2;
     const int defaultLeft = desktop.width / 2 - window.width / 2;
 
-    const ProfileFile file(settingsFilePath(ctx.state), io);
+    const ProfileFile file(path, platform);
     const char* section = kSettingsSection;
 
     s.SourcePath = file.readString(section, "SourcePath", "");
@@ -38,22 +25,10 @@ void ReadSettings(Context& ctx, ProfileIO& io) {
     s.Left = file.readInteger(section, "Left", defaultLeft);
     s.SaveLastSource = file.readBool(section, "SaveLastSource", true);
     s.SaveLastDest = file.readBool(section, "SaveLastDest", true);
-
-    if (s.SaveLastSource) {
-        const std::string last = file.readString(section, "SaveLastSourceFile", "");
-        if (!last.empty() && ctx.platform.fileExists(last)) {
-            ctx.host.setFieldText(Field::SourceFile, last);
-            ChangeSourceFile(ctx);
-            AddToLog(ctx, "Source file is " + ctx.state.SourceFileName, false);
-            AddToLog(ctx, "Source file is " + FormatSize(ctx, ctx.state.SourceFileSize), false);
-        } else {
-            ctx.host.setFieldText(Field::SourceFile, "");
-            ChangeSourceFile(ctx);
-        }
-    }
+    if (s.SaveLastSource)
+        stored.remembered.source = file.readString(section, "SaveLastSourceFile", "");
     if (s.SaveLastDest)
-        ctx.host.setFieldText(Field::DestFile, file.readString(section, "SaveLastDestFile", ""));
-
+        stored.remembered.dest = file.readString(section, "SaveLastDestFile", "");
     s.PrefSourcePathSwitch = file.readBool(section, "PrefSourcePathSwitch", false);
     s.PrefDestPathSwitch = file.readBool(section, "PrefDestPathSwitch", false);
     s.PrefSourcePath = file.readString(section, "PrefSourcePath", "");
@@ -64,41 +39,57 @@ void ReadSettings(Context& ctx, ProfileIO& io) {
     s.FileFilterIndex2 = file.readInteger(section, "FileFilterIndex2", 0);
     s.FormColour = static_cast<ColourValue>(
         file.readInteger(section, "FormColour", static_cast<std::int32_t>(kDefaultFormColour)));
+    return stored;
 }
 
-bool WriteSettings(Context& ctx, std::int32_t Scope, ProfileIO& io) {
-    if (Scope < 1)
+RememberedFiles ReadSettings(Context& ctx) {
+    // The console host has no desktop and reports 0 x 0.
+    StoredSettings stored = readSettingsFile(settingsFilePath(ctx.state), ctx.platform,
+                                             ctx.host.desktopSize(), ctx.host.windowOuterSize());
+    ctx.state.Settings = std::move(stored.settings);
+    return stored.remembered;
+}
+
+bool WriteSettings(Context& ctx, Scope scope) {
+    // Any number below 1 writes nothing, as the numbered scopes always did.
+    if (static_cast<std::int32_t>(scope) < static_cast<std::int32_t>(Scope::State))
         return true;
     const Settings& s = ctx.state.Settings;
-    ProfileFile file(settingsFilePath(ctx.state), io);
     const char* section = kSettingsSection;
+    auto integer = [](std::int32_t value) { return formatProfileInteger(value); };
+    auto boolean = [](bool value) { return std::string(value ? "1" : "0"); };
 
-    // Each step stops the rest once one write is refused.
-    bool ok = file.writeString(section, "SourcePath", s.SourcePath) &&
-              file.writeString(section, "DestPath", s.DestPath) &&
-              file.writeInteger(section, "Top", ctx.host.windowTop()) &&
-              file.writeInteger(section, "Left", ctx.host.windowLeft()) &&
-              (!s.SaveLastSource || file.writeString(section, "SaveLastSourceFile",
-                                                     ctx.host.fieldText(Field::SourceFile))) &&
-              (!s.SaveLastDest ||
-               file.writeString(section, "SaveLastDestFile", ctx.host.fieldText(Field::DestFile)));
-
-    if (ok && Scope == 2) {
-        ok = file.writeBool(section, "SaveLastSource", s.SaveLastSource) &&
-             file.writeBool(section, "SaveLastDest", s.SaveLastDest) &&
-             file.writeBool(section, "PrefSourcePathSwitch", s.PrefSourcePathSwitch) &&
-             file.writeBool(section, "PrefDestPathSwitch", s.PrefDestPathSwitch) &&
-             file.writeString(section, "PrefSourcePath", s.PrefSourcePath) &&
-             file.writeString(section, "PrefDestPath", s.PrefDestPath) &&
-             file.writeString(section, "FileFilter", s.FileFilter) &&
-             file.writeString(section, "FileFilter2", wrapInPipes(s.FileFilter2)) &&
-             file.writeInteger(section, "FileFilterIndex1", s.FileFilterIndex1) &&
-             file.writeInteger(section, "FileFilterIndex2", s.FileFilterIndex2) &&
-             file.writeInteger(section, "FormColour", static_cast<std::int32_t>(s.FormColour));
+    std::vector<ProfileEntry> entries{
+        {section, "SourcePath", s.SourcePath},
+        {section, "DestPath", s.DestPath},
+        {section, "Top", integer(ctx.host.windowTop())},
+        {section, "Left", integer(ctx.host.windowLeft())},
+    };
+    if (s.SaveLastSource)
+        entries.push_back({section, "SaveLastSourceFile", ctx.host.fieldText(Field::SourceFile)});
+    if (s.SaveLastDest)
+        entries.push_back({section, "SaveLastDestFile", ctx.host.fieldText(Field::DestFile)});
+    if (scope == Scope::StateAndPreferences) {
+        entries.insert(
+            entries.end(),
+            {{section, "SaveLastSource", boolean(s.SaveLastSource)},
+             {section, "SaveLastDest", boolean(s.SaveLastDest)},
+             {section, "PrefSourcePathSwitch", boolean(s.PrefSourcePathSwitch)},
+             {section, "PrefDestPathSwitch", boolean(s.PrefDestPathSwitch)},
+             {section, "PrefSourcePath", s.PrefSourcePath},
+             {section, "PrefDestPath", s.PrefDestPath},
+             {section, "FileFilter", s.FileFilter},
+             {section, "FileFilter2", wrapInPipes(s.FileFilter2)},
+             {section, "FileFilterIndex1", integer(s.FileFilterIndex1)},
+             {section, "FileFilterIndex2", integer(s.FileFilterIndex2)},
+             {section, "FormColour", integer(static_cast<std::int32_t>(s.FormColour))}});
     }
-    if (!ok)
-        ctx.host.reportError("Unable to write to " + file.path());
-    return ok;
+
+    ProfileFile file(settingsFilePath(ctx.state), ctx.platform);
+    if (file.write(entries))
+        return true;
+    ctx.host.reportError("Unable to write to " + file.path());
+    return false;
 }
 
 } // namespace kestrine

@@ -3,12 +3,9 @@
 
 #include "core/Context.h"
 
-#include <cstdint>
 #include <string>
 
 namespace kestrine {
-
-class ProfileIO;
 
 inline constexpr const char* kSettingsFileName = "Kestrine.ini";
 inline constexpr const char* kSettingsSection = "Kestrine";
@@ -16,16 +13,24 @@ inline constexpr const char* kSettingsSection = "Kestrine";
 // ProgramFolder + "Kestrine.ini".
 std::string settingsFilePath(const AppState& state);
 
-// Fills ctx.state.Settings from the file and restores the remembered files into the fields.
-void ReadSettings(Context& ctx);
+struct StoredSettings {
+    Settings settings;
+    RememberedFiles remembered;
+};
 
-// Scope 1 writes the state group, 2 the state and then the preference group, below 1 nothing.
-// A refused write is reported through ctx.host.reportError("Unable to write to <path>");
-// returns false then.
-bool WriteSettings(Context& ctx, std::int32_t Scope);
+// The values of the file, absent keys and unreadable numbers as their defaults. The default
+// position centres a window of `window` size on a desktop of `desktop` size. Never fails.
+StoredSettings readSettingsFile(const std::string& path, Platform& platform, Size desktop,
+                                Size window);
 
-// The same through other file operations (tests fail single steps with them).
-void ReadSettings(Context& ctx, ProfileIO& io);
-bool WriteSettings(Context& ctx, std::int32_t Scope, ProfileIO& io);
+// Fills ctx.state.Settings from the file and returns the remembered files, which start-up
+// restores into the fields (RestoreRememberedFiles).
+RememberedFiles ReadSettings(Context& ctx);
+
+// State writes the state group, StateAndPreferences the state and then the preference group,
+// Nothing nothing; all keys of one call reach the file in one replacement. A refused write is
+// reported through ctx.host.reportError("Unable to write to <path>"), leaves the file as it
+// was, and returns false.
+bool WriteSettings(Context& ctx, Scope scope);
 
 } // namespace kestrine

@@ -1,5 +1,6 @@
 #include "ui/Prompts.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -95,11 +96,29 @@ public:
     }
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+
+    std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override {
+        QColorDialog dialog(initial, parent);
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedColor();
+    }
+
+    std::optional<QString> chooseDirectory(QWidget* parent, const QString& start) override {
+        const QString chosen = QFileDialog::getExistingDirectory(
+            parent, QStringLiteral("Select Directory"), start, QFileDialog::DontUseNativeDialog);
+        if (chosen.isEmpty())
+            return std::nullopt;
+        return chosen;
+    }
 };
 
 Prompts* installed = nullptr;
 
 } // namespace
+
+void Prompts::openDocument(const QString& path) { (void)openUrl(QUrl::fromLocalFile(path)); }
 
 Prompts& prompts() {
     static QtPrompts real;

@@ -4,6 +4,7 @@
 
 #include "core/Host.h"
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,13 @@ public:
                                                 const std::function<void()>& typeChanged) = 0;
     // Opens a document or address with the desktop's handler.
     virtual bool openUrl(const QUrl& url) = 0;
+    // Opens a local file with its default application; the result is not examined.
+    virtual void openDocument(const QString& path);
+    // The colour dialog with its custom colours shown; nothing when cancelled.
+    virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
+    // The modal directory chooser, starting at `start`; the folder name accepted, nothing when
+    // cancelled.
+    virtual std::optional<QString> chooseDirectory(QWidget* parent, const QString& start) = 0;
 };
 
 // The prompts in use: the installed ones, else the real Qt ones.

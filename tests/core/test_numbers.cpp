@@ -91,8 +91,8 @@ struct SizeCase {
 class FormatSizeTable : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(FormatSizeTable, GroupsAndRoundsHalfUp) {
-    EXPECT_EQ(formatSize(GetParam().count, ","), GetParam().comma);
-    EXPECT_EQ(formatSize(GetParam().count, "."), GetParam().dot);
+    EXPECT_EQ(sizeTextWith(GetParam().count, ","), GetParam().comma);
+    EXPECT_EQ(sizeTextWith(GetParam().count, "."), GetParam().dot);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -98,3 +98,37 @@ TEST(PlatformConsole, RedirectedTextTakesTheLocaleCharacterSet) {
 }
 
 } // namespace
+
+namespace kestrine {
+namespace {
+
+// Counts closes, so a handle that closed twice (or never) shows.
+class CountingPlatform : public Platform {
+public:
+    int closes = 0;
+    bool close(int handle, std::string& why) override {
+        ++closes;
+        return Platform::close(handle, why);
+    }
+};
+
+TEST(PlatformFiles, HandleClosesItsDescriptorExactlyOnce) {
+    CountingPlatform pf;
+    std::string why;
+    {
+        FileHandle a(pf, pf.openShared("/proc/self/exe", why));
+        ASSERT_TRUE(a.isOpen()) << why;
+        FileHandle b = std::move(a);
+        EXPECT_FALSE(a.isOpen());
+        FileHandle c;
+        c = std::move(b);
+        EXPECT_TRUE(c.close(why));
+        EXPECT_TRUE(c.close(why)); // already closed: nothing to do
+    }
+    EXPECT_EQ(pf.closes, 1);
+    { FileHandle dropped(pf, pf.openShared("/proc/self/exe", why)); }
+    EXPECT_EQ(pf.closes, 2);
+}
+
+} // namespace
+} // namespace kestrine

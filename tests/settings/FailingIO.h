@@ -1,17 +1,16 @@
 #pragma once
-// File operations that refuse one chosen step, counted over the whole test.
+// A platform whose file steps can be refused one at a time, counted over the whole test.
 
-#include "settings/ProfileFile.h"
-
-#include <cerrno>
+#include "platform/Platform.h"
 
 namespace kestrine::testing {
 
-class FailingIO : public ProfileIO {
+class FailingIO : public Platform {
 public:
     bool failLoad = false;
     bool failCreate = false;
     bool failSync = false;
+    bool failPermissions = false;
     // Fail the rename of this replacement (1 = the first write); 0 never.
     int failReplacement = 0;
     // The disk fills after this many bytes of one temporary file; -1 never.
@@ -19,47 +18,57 @@ public:
 
     int replacements = 0;
 
-    Load load(const std::string& path, std::string& content) override {
-        if (failLoad)
-            return Load::Failed;
-        return ProfileIO::load(path, content);
-    }
-    int createTemp(std::string& pathTemplate) override {
-        written_ = 0;
-        if (failCreate) {
-            errno = EACCES;
+    int openShared(const std::string& path, std::string& why) override {
+        if (failLoad) {
+            why = "Input/output error";
             return -1;
         }
-        return ProfileIO::createTemp(pathTemplate);
+        return Platform::openShared(path, why);
     }
-    std::int64_t write(int fd, const char* data, std::size_t count) override {
+    int createTemporary(std::string& pathTemplate, std::string& why) override {
+        written_ = 0;
+        if (failCreate) {
+            why = "Permission denied";
+            return -1;
+        }
+        return Platform::createTemporary(pathTemplate, why);
+    }
+    std::int64_t write(int fd, const void* data, std::size_t count, std::string& why) override {
         if (diskFullAfter >= 0) {
             long long room = diskFullAfter - written_;
             if (room <= 0) {
-                errno = ENOSPC;
+                why = "No space left on device";
                 return -1;
             }
             if (static_cast<long long>(count) > room)
                 count = static_cast<std::size_t>(room);
         }
-        std::int64_t n = ProfileIO::write(fd, data, count);
+        std::int64_t n = Platform::write(fd, data, count, why);
         if (n > 0)
             written_ += n;
         return n;
     }
-    bool sync(int fd) override {
-        if (failSync) {
-            errno = EIO;
+    bool copyPermissions(int handle, const std::optional<FileStatus>& from,
+                         std::string& why) override {
+        if (failPermissions) {
+            why = "Operation not permitted";
             return false;
         }
-        return ProfileIO::sync(fd);
+        return Platform::copyPermissions(handle, from, why);
     }
-    bool rename(const std::string& from, const std::string& to) override {
-        if (++replacements == failReplacement) {
-            errno = EROFS;
+    bool syncFile(int fd, std::string& why) override {
+        if (failSync) {
+            why = "Input/output error";
             return false;
         }
-        return ProfileIO::rename(from, to);
+        return Platform::syncFile(fd, why);
+    }
+    bool renameFile(const std::string& from, const std::string& to, std::string& why) override {
+        if (++replacements == failReplacement) {
+            why = "Read-only file system";
+            return false;
+        }
+        return Platform::renameFile(from, to, why);
     }
 
 private:

@@ -1,5 +1,5 @@
 #include "settings/FileTypes.h"
-#include "settings/Settings.h"
+#include "core/Settings.h"
 
 #include <gtest/gtest.h>
 

@@ -359,7 +359,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"DiskFullAtOnce", [](FailingIO& io) { io.diskFullAfter = 0; }},
                       FailureCase{"TempFileRefused", [](FailingIO& io) { io.failCreate = true; }},
                       FailureCase{"SyncFails", [](FailingIO& io) { io.failSync = true; }},
-                      FailureCase{"RenameFails", [](FailingIO& io) { io.failReplacement = 1; }}),
+                      FailureCase{"RenameFails", [](FailingIO& io) { io.failReplacement = 1; }},
+                      FailureCase{"PermissionCopyFails",
+                                  [](FailingIO& io) { io.failPermissions = true; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "settings/SettingsFile.h"
 
+#include "core/Copy.h"
+
 #include "FailingIO.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
@@ -8,6 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrine {
 namespace {
@@ -28,6 +34,9 @@ std::vector<std::string> keysInOrder(const std::string& text) {
     return keys;
 }
 
+// Start-up's reading: the values, then the remembered files into the fields.
+void startUp(Context& ctx) { RestoreRememberedFiles(ctx, ReadSettings(ctx)); }
+
 class SettingsFileTest : public ::testing::Test {
 protected:
     TempFolder folder;
@@ -46,7 +55,7 @@ TEST_F(SettingsFileTest, NoFileGivesEveryDefault) {
     host.desktop = {1920, 1080};
     host.fields[Field::SourceFile] = "stale";
     host.fields[Field::DestFile] = "stale";
-    ReadSettings(ctx);
+    startUp(ctx);
 
     const Settings& s = state.Settings;
     EXPECT_EQ(s.Top, 1080 / 2 - 398 / 2);
@@ -74,7 +83,7 @@ TEST_F(SettingsFileTest, WithoutADesktopTheDefaultPositionIsMinusHalfTheWindow) 
         Size windowOuterSize() const override { return {447, 399}; }
     } console;
     Context consoleCtx{state, console, Platform::system()};
-    ReadSettings(consoleCtx);
+    startUp(consoleCtx);
     EXPECT_EQ(state.Settings.Top, -199);
     EXPECT_EQ(state.Settings.Left, -223);
 }
@@ -84,7 +93,7 @@ TEST_F(SettingsFileTest, StoredValuesAreReadAndBadNumbersFallBack) {
     writeIni("Top=abc\nLeft=-40\nFormColour=0x00FF8000\nFileFilter=\nFileFilter2=||\n"
              "FileFilterIndex1=$2\nFileFilterIndex2=3x\nPrefSourcePathSwitch=5\n"
              "PrefDestPath=\"/data/in box\"\nSourcePath=/src\nDestPath=/dst\n");
-    ReadSettings(ctx);
+    startUp(ctx);
     const Settings& s = state.Settings;
     EXPECT_EQ(s.Top, 400 - 199);
     EXPECT_EQ(s.Left, -40);
@@ -101,7 +110,7 @@ TEST_F(SettingsFileTest, StoredValuesAreReadAndBadNumbersFallBack) {
 
 TEST_F(SettingsFileTest, ListFormWithoutItsWrapperLosesFirstAndLastCharacter) {
     writeIni("FileFilter2=Text=*.txt,Log=*.log\n");
-    ReadSettings(ctx);
+    startUp(ctx);
     EXPECT_EQ(state.Settings.FileFilter2, "ext=*.txt,Log=*.lo");
 }
 
@@ -109,7 +118,7 @@ TEST_F(SettingsFileTest, RemembersAnExistingSourceWithTwoLogLines) {
     const std::string source = folder.file("data.bin");
     writeFile(source, std::string(1536, 'x'));
     writeIni("SaveLastSourceFile=" + source + "\n");
-    ReadSettings(ctx);
+    startUp(ctx);
 
     EXPECT_EQ(host.fieldText(Field::SourceFile), source);
     EXPECT_EQ(state.SourceFileName, source);
@@ -127,7 +136,7 @@ TEST_F(SettingsFileTest, MissingRememberedSourceLeavesTheFieldEmptyAndLogsNothin
     // A folder is not a file either.
     for (const std::string& remembered : {folder.file("gone.bin"), folder.path(), std::string()}) {
         writeIni("SaveLastSourceFile=" + remembered + "\n");
-        ReadSettings(ctx);
+        startUp(ctx);
         EXPECT_EQ(host.fieldText(Field::SourceFile), "") << remembered;
         EXPECT_EQ(state.SourceFileName, "") << remembered;
         EXPECT_TRUE(host.log.empty()) << remembered;
@@ -137,7 +146,7 @@ TEST_F(SettingsFileTest, MissingRememberedSourceLeavesTheFieldEmptyAndLogsNothin
 
 TEST_F(SettingsFileTest, RememberedDestinationIsTakenWithoutCheckingIt) {
     writeIni("SaveLastDestFile=/nowhere/out.bin\n");
-    ReadSettings(ctx);
+    startUp(ctx);
     EXPECT_EQ(host.fieldText(Field::DestFile), "/nowhere/out.bin");
 }
 
@@ -148,7 +157,7 @@ TEST_F(SettingsFileTest, SwitchedOffRememberingLeavesTheFieldsAlone) {
              "\nSaveLastDestFile=/out\n");
     host.fields[Field::SourceFile] = "mine";
     host.fields[Field::DestFile] = "mine too";
-    ReadSettings(ctx);
+    startUp(ctx);
     EXPECT_FALSE(state.Settings.SaveLastSource);
     EXPECT_FALSE(state.Settings.SaveLastDest);
     EXPECT_EQ(host.fieldText(Field::SourceFile), "mine");
@@ -164,7 +173,7 @@ TEST_F(SettingsFileTest, FirstCloseWritesTheStateGroupOnly) {
     host.left = -3;
     host.fields[Field::SourceFile] = "/in/a b.bin";
     host.fields[Field::DestFile] = "/does/not/exist";
-    ASSERT_TRUE(WriteSettings(ctx, 1));
+    ASSERT_TRUE(WriteSettings(ctx, Scope(1)));
     EXPECT_EQ(readFile(iniPath), "[Kestrine]\nSourcePath=/in\nDestPath=\nTop=12\nLeft=-3\n"
                                  "SaveLastSourceFile=/in/a b.bin\n"
                                  "SaveLastDestFile=/does/not/exist\n");
@@ -173,7 +182,7 @@ TEST_F(SettingsFileTest, FirstCloseWritesTheStateGroupOnly) {
 }
 
 TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
-    ASSERT_TRUE(WriteSettings(ctx, 2));
+    ASSERT_TRUE(WriteSettings(ctx, Scope(2)));
     const std::vector<std::string> expected = {"SourcePath",
                                                "DestPath",
                                                "Top",
@@ -202,8 +211,8 @@ TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
 }
 
 TEST_F(SettingsFileTest, ScopeBelowOneWritesNothing) {
-    EXPECT_TRUE(WriteSettings(ctx, 0));
-    EXPECT_TRUE(WriteSettings(ctx, -5));
+    EXPECT_TRUE(WriteSettings(ctx, Scope(0)));
+    EXPECT_TRUE(WriteSettings(ctx, Scope(-5)));
     EXPECT_FALSE(std::filesystem::exists(iniPath));
 }
 
@@ -211,7 +220,7 @@ TEST_F(SettingsFileTest, RememberedFileKeyIsKeptWhileItsSwitchIsOff) {
     writeFile(iniPath, "; mine\n[Kestrine]\nSaveLastSourceFile=/old\nExtra=1\n[Other]\nX=y\n");
     state.Settings.SaveLastSource = false;
     host.fields[Field::SourceFile] = "/new";
-    ASSERT_TRUE(WriteSettings(ctx, 1));
+    ASSERT_TRUE(WriteSettings(ctx, Scope(1)));
     const std::string text = readFile(iniPath);
     EXPECT_EQ(text, "; mine\n[Kestrine]\nSaveLastSourceFile=/old\nExtra=1\nSourcePath=\n"
                     "DestPath=\nTop=0\nLeft=0\nSaveLastDestFile=\n[Other]\nX=y\n");
@@ -233,13 +242,13 @@ TEST_F(SettingsFileTest, SavedSettingsReadBackTheSame) {
     host.top = 100;
     host.left = 200;
     host.fields[Field::DestFile] = "/out.bin";
-    ASSERT_TRUE(WriteSettings(ctx, 2));
+    ASSERT_TRUE(WriteSettings(ctx, Scope(2)));
 
     AppState fresh;
     fresh.ProgramFolder = folder.path();
     FakeHost freshHost;
     Context freshCtx{fresh, freshHost, Platform::system()};
-    ReadSettings(freshCtx);
+    startUp(freshCtx);
     const Settings& r = fresh.Settings;
     EXPECT_EQ(r.SaveLastSource, s.SaveLastSource);
     EXPECT_EQ(r.SaveLastDest, s.SaveLastDest);
@@ -263,29 +272,66 @@ TEST_F(SettingsFileTest, SavedSettingsReadBackTheSame) {
 
 TEST_F(SettingsFileTest, RefusedWriteIsReportedWithTheFullPath) {
     state.ProgramFolder = folder.file("missing/");
-    EXPECT_FALSE(WriteSettings(ctx, 1));
+    EXPECT_FALSE(WriteSettings(ctx, Scope(1)));
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Unable to write to " + folder.file("missing/Kestrine.ini"));
 }
 
-TEST_F(SettingsFileTest, KeysAfterTheRefusedOneAreNotWritten) {
+TEST_F(SettingsFileTest, ARefusedWriteWritesNoKeyOfItsCall) {
     writeIni("Keep=1\n");
     FailingIO io;
-    io.failReplacement = 3; // Top
-    EXPECT_FALSE(WriteSettings(ctx, 2, io));
-    EXPECT_EQ(io.replacements, 3);
-    EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\nSourcePath=\nDestPath=\n");
+    io.failReplacement = 1;
+    Context failing{state, host, io};
+    EXPECT_FALSE(WriteSettings(failing, Scope::StateAndPreferences));
+    EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Unable to write to " + iniPath);
     EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
 }
 
-TEST_F(SettingsFileTest, FailureInThePreferenceGroupStopsItThere) {
+TEST_F(SettingsFileTest, EachCallReplacesTheFileOnce) {
     FailingIO io;
-    io.failReplacement = 7; // SaveLastSource, the first preference
-    EXPECT_FALSE(WriteSettings(ctx, 2, io));
-    EXPECT_EQ(keysInOrder(readFile(iniPath)).size(), 6u);
+    Context counted{state, host, io};
+    ASSERT_TRUE(WriteSettings(counted, Scope::State));
+    EXPECT_EQ(io.replacements, 1);
+    ASSERT_TRUE(WriteSettings(counted, Scope::StateAndPreferences));
+    EXPECT_EQ(io.replacements, 2);
+    EXPECT_EQ(keysInOrder(readFile(iniPath)).size(), 17u);
+}
+
+TEST_F(SettingsFileTest, AReadOnlyFileIsNeitherReplacedNorTakenOver) {
+    writeIni("Keep=1\n");
+    ASSERT_EQ(::chmod(iniPath.c_str(), 0444), 0);
+    EXPECT_FALSE(WriteSettings(ctx, Scope::State));
+    EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(iniPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
     EXPECT_EQ(host.errors.size(), 1u);
+}
+
+// Another user may neither take the file over nor ignore its protection: whether the write is
+// refused is decided in a child that runs as "nobody".
+TEST_F(SettingsFileTest, AnotherUserCannotReplaceTheFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+    for (unsigned mode : {0644u, 0666u}) {
+        writeIni("Keep=1\n");
+        ASSERT_EQ(::chmod(iniPath.c_str(), mode), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            ::_exit(ok && !WriteSettings(ctx, Scope::State) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::oct << mode;
+        struct stat st {};
+        ASSERT_EQ(::stat(iniPath.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
+    }
 }
 
 } // namespace

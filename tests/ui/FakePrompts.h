@@ -58,6 +58,30 @@ public:
         urls.push_back(url);
         return true;
     }
+
+    std::deque<std::optional<QColor>> colours; // an unscripted colour dialog is cancelled
+    std::vector<QColor> colourStarts;
+    std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override {
+        colourStarts.push_back(initial);
+        return next(colours);
+    }
+
+    std::deque<std::optional<QString>> directories; // unscripted: cancelled
+    std::vector<QString> directoryStarts;
+    std::optional<QString> chooseDirectory(QWidget*, const QString& start) override {
+        directoryStarts.push_back(start);
+        return next(directories);
+    }
+
+private:
+    template <typename T>
+    static std::optional<T> next(std::deque<std::optional<T>>& queue) {
+        if (queue.empty())
+            return std::nullopt;
+        std::optional<T> value = queue.front();
+        queue.pop_front();
+        return value;
+    }
 };
 
 } // namespace kestrine::testing

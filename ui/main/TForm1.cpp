@@ -9,6 +9,7 @@
 #include "core/Names.h"
 #include "core/Text.h"
 #include "settings/SettingsFile.h"
+#include "ui/WindowLook.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -32,8 +33,6 @@ static void initPictures() { Q_INIT_RESOURCE(pictures); }
 namespace kestrine {
 
 namespace {
-
-QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -66,21 +65,13 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     ui->ClientArea->setFixedSize(446, 398);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The design's face is rarely installed here; a face of the same metrics keeps the
-    // captions inside their fixed places.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
+    useWindowFont(this);
     // The menu bar keeps the desktop's own font and colours, as a system menu would.
     ui->MainMenu1->setFont(QApplication::font());
     ui->MainMenu1->setPalette(QApplication::palette());
     ui->MainMenu1->installEventFilter(this);
     ui->StatusBar1->setAutoFillBackground(true);
+    routeHintsTo(this, ui->StatusBar1);
     // The size is final before the window is shown: the settings centre it by that size.
     layout()->activate();
 
@@ -134,7 +125,7 @@ void TForm1::guarded(F&& handler) {
 }
 
 void TForm1::Init() {
-    guarded([this] { ReadSettings(ctx_); });
+    guarded([this] { RestoreRememberedFiles(ctx_, ReadSettings(ctx_)); });
 
     const Settings& settings = state_.Settings;
     move(settings.Left, settings.Top);
@@ -150,22 +141,12 @@ void TForm1::Init() {
 
 void TForm1::applyColours() {
     const ColourValue colour = state_.Settings.FormColour;
-    const QColor background = toQColor(resolveColour(colour));
-    const QColor text = toQColor(ShadeColour(colour, -120));
-
-    QPalette window = palette();
-    window.setColor(QPalette::Window, background);
-    window.setColor(QPalette::WindowText, text);
-    setPalette(window);
+    applyWindowColours(this, colour, ui->StatusBar1);
 
     QPalette log = ui->RichEdit1->palette();
-    log.setColor(QPalette::Base, background);
-    log.setColor(QPalette::Text, text);
+    log.setColor(QPalette::Base, toQColor(colour));
+    log.setColor(QPalette::Text, toQColor(ShadeColour(colour, -120)));
     ui->RichEdit1->setPalette(log);
-
-    QPalette status = ui->StatusBar1->palette();
-    status.setColor(QPalette::Window, toQColor(ShadeColour(colour, -30)));
-    ui->StatusBar1->setPalette(status);
 }
 
 void TForm1::applyFileFilter() {
@@ -378,7 +359,7 @@ void TForm1::CopyBitBtnClick() {
 }
 
 void TForm1::ExitProgram() {
-    guarded([this] { exitWriteFailed_ = !WriteSettings(ctx_, 1); });
+    guarded([this] { exitWriteFailed_ = !WriteSettings(ctx_, Scope::State); });
     state_.ExitCode = 0;
     close();
 }
@@ -386,7 +367,7 @@ void TForm1::ExitProgram() {
 void TForm1::closeEvent(QCloseEvent* event) {
     // After a refused write by the Exit command the same write would only repeat its error box.
     if (!std::exchange(exitWriteFailed_, false))
-        guarded([this] { WriteSettings(ctx_, 1); });
+        guarded([this] { WriteSettings(ctx_, Scope::State); });
     state_.ExitCode = 0;
     event->accept();
 }
@@ -398,11 +379,11 @@ void TForm1::About1Click() {}
 
 // ---- Number fields -------------------------------------------------------------------------
 
-void TForm1::UpdateStartPos(Field changed) {
-    guarded([&] { keepPairInStep(*this, changed, editFor(changed)->hasFocus()); });
-}
+// The start pair and the length pair follow the same rule; the two names are the handlers'.
+void TForm1::UpdateStartPos(Field changed) { keepFieldPairInStep(changed); }
+void TForm1::UpdateOffset(Field changed) { keepFieldPairInStep(changed); }
 
-void TForm1::UpdateOffset(Field changed) {
+void TForm1::keepFieldPairInStep(Field changed) {
     guarded([&] { keepPairInStep(*this, changed, editFor(changed)->hasFocus()); });
 }
 
@@ -465,16 +446,6 @@ bool TForm1::numberFieldKey(Field field, QKeyEvent* key) {
 
 void TForm1::ShowHint(const QString& hint) { ui->StatusBar1->showMessage(hint); }
 
-bool TForm1::event(QEvent* event) {
-    // Hints go to the status bar only; StatusBar1 is part of the client area, not the frame's.
-    if (event->type() == QEvent::StatusTip) {
-        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
-        return true;
-    }
-    if (event->type() == QEvent::ToolTip)
-        return true;
-    return QMainWindow::event(event);
-}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {

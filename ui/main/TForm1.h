@@ -86,7 +86,6 @@ public Q_SLOTS:
     void About1Click();
 
 protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -99,6 +98,7 @@ private:
     bool numberFieldKey(Field field, QKeyEvent* key);
     void UpdateStartPos(Field changed);
     void UpdateOffset(Field changed);
+    void keepFieldPairInStep(Field changed);
     void ShowHint(const QString& hint);
     void stepByButton(Field decimalField, int step);
     // Start folder, offered file name and title of a file dialog, from the field it fills.

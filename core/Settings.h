@@ -1,7 +1,9 @@
 #pragma once
-// The preferences record, filled from "Kestrine.ini" at start-up.
+// The preferences record, filled from "Kestrine.ini" at start-up, and the defaults it starts
+// from.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kestrine {
@@ -33,6 +35,17 @@ struct Settings {
     std::int32_t Top = 0;
     std::int32_t Left = 0;
     ColourValue FormColour = kDefaultFormColour;
+
+    bool operator==(const Settings&) const = default;
 };
+
+// The files remembered from the last run; nothing where remembering is switched off.
+struct RememberedFiles {
+    std::optional<std::string> source;
+    std::optional<std::string> dest;
+};
+
+// What a settings write covers. The numbers are those the callers and the file format use.
+enum class Scope : std::int32_t { Nothing = 0, State = 1, StateAndPreferences = 2 };
 
 } // namespace kestrine

@@ -1,0 +1,32 @@
+#include "core/Report.h"
+
+#include "core/Log.h"
+
+namespace kestrine {
+
+void refuse(Context& ctx, BoxKind kind, const std::string& text) {
+    if (!ctx.state.ConsoleAttached) {
+        ctx.host.messageBox(kind, text);
+        return;
+    }
+    std::string line;
+    for (char c : text)
+        line += c == '\n' ? ' ' : c;
+    if (kind == BoxKind::Information) {
+        AddToLog(ctx, line);
+        return;
+    }
+    AddToLog(ctx, "ERROR: " + line);
+    ctx.state.CommandLineError = true;
+}
+
+void refuseAndLog(Context& ctx, BoxKind kind, const std::string& text) {
+    if (!ctx.state.ConsoleAttached)
+        ctx.host.messageBox(kind, text);
+    AddToLog(ctx, "ERROR: " + text);
+    ctx.state.CommandLineError = true;
+}
+
+bool canAskUser(const Context& ctx) { return !ctx.state.ConsoleAttached; }
+
+} // namespace kestrine

@@ -1,0 +1,83 @@
+// The operations every system shares, built on the platform's own calls.
+
+#include "platform/Platform.h"
+
+namespace kestrine {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+LoadResult Platform::loadFile(const std::string& path, std::int64_t limit, std::string& content) {
+    content.clear();
+    if (!fileExists(path) && !directoryExists(path))
+        return LoadResult::Missing;
+    std::string why;
+    FileHandle file(*this, openShared(path, why));
+    if (!file.isOpen())
+        return LoadResult::Failed;
+    // A file far larger than expected is not read at all rather than read in part.
+    const FileOffset size = sizeOf(file.get());
+    if (size < 0 || size > limit)
+        return LoadResult::Failed;
+    char buffer[8192];
+    for (;;) {
+        const std::int64_t n = read(file.get(), buffer, sizeof buffer, why);
+        if (n < 0 || static_cast<std::int64_t>(content.size()) + n > limit) {
+            content.clear();
+            return LoadResult::Failed;
+        }
+        if (n == 0)
+            return LoadResult::Ok;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool Platform::replaceFile(const std::string& path, std::string_view content, std::string& why) {
+    const std::string target = resolveLinks(path);
+    const std::optional<FileStatus> old = regularFileStatus(target, why);
+    if (!old && !why.empty())
+        return false;
+    if (old && !mayModify(target, *old)) {
+        why = "The file is read-only";
+        return false;
+    }
+
+    std::string temp = target + ".XXXXXX";
+    FileHandle file(*this, createTemporary(temp, why));
+    if (!file.isOpen())
+        return false;
+    auto fail = [&] {
+        file.reset();
+        std::string ignored;
+        deleteFile(temp, ignored);
+        return false;
+    };
+
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const std::int64_t n = write(file.get(), data, left, why);
+        if (n <= 0) {
+            if (n == 0)
+                why = "No space left on device";
+            return fail();
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (!copyPermissions(file.get(), old, why) || !syncFile(file.get(), why) || !file.close(why) ||
+        !renameFile(temp, target, why))
+        return fail();
+    syncFolder(folderOf(target));
+    return true;
+}
+
+} // namespace kestrine

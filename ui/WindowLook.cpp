@@ -1,0 +1,92 @@
+#include "ui/WindowLook.h"
+
+#include <QEvent>
+#include <QFont>
+#include <QObject>
+#include <QPalette>
+#include <QPointer>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QWidget>
+
+namespace kestrine {
+
+QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+QColor toQColor(ColourValue colour) { return toQColor(resolveColour(colour)); }
+
+void useWindowFont(QWidget* window) {
+    // The design's face is rarely installed here; a face of the same metrics keeps the
+    // captions inside their fixed places.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                    QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+        return true;
+    }();
+    (void)substituted;
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::SansSerif);
+    window->setFont(font);
+}
+
+void applyWindowBackground(QWidget* window, const QColor& background) {
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, background);
+    window->setPalette(palette);
+}
+
+void applyWindowText(QWidget* window, const QColor& text) {
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::WindowText, text);
+    window->setPalette(palette);
+}
+
+void applyStatusBarColour(QStatusBar* statusBar, const QColor& background) {
+    statusBar->setAutoFillBackground(true);
+    QPalette palette = statusBar->palette();
+    palette.setColor(QPalette::Window, background);
+    statusBar->setPalette(palette);
+}
+
+void applyWindowColours(QWidget* window, ColourValue formColour, QStatusBar* statusBar) {
+    applyWindowBackground(window, toQColor(formColour));
+    applyWindowText(window, toQColor(ShadeColour(formColour, -120)));
+    if (statusBar)
+        applyStatusBarColour(statusBar, toQColor(ShadeColour(formColour, -30)));
+}
+
+namespace {
+
+// Status tips travel up to the window; a tooltip event is swallowed so no tip pops up.
+class HintRouter : public QObject {
+public:
+    HintRouter(QWidget* window, QStatusBar* statusBar) : QObject(window), bar_(statusBar) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != parent())
+            return false;
+        if (event->type() == QEvent::StatusTip) {
+            if (bar_)
+                bar_->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+            return true;
+        }
+        if (event->type() == QEvent::ToolTip)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPointer<QStatusBar> bar_;
+};
+
+} // namespace
+
+void routeHintsTo(QWidget* window, QStatusBar* statusBar) {
+    window->installEventFilter(new HintRouter(window, statusBar));
+}
+
+} // namespace kestrine
