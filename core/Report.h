@@ -1,13 +1,5 @@
 #pragma once
-// How failures travel in Kestrine:
-// - A user error that a handler expects (a missing name, a range out of bounds, a locked file)
-//   is reported by the handler through refuse() or refuseAndLog(), which choose between a box
-//   (window behaviour) and an "ERROR: " line with CommandLineError (console attached). No other
-//   code makes that choice.
-// - Operations that can fail for reasons of the system (opening, reading, writing a file)
-//   return false or -1 with the reason as text; the caller words the report.
-// - A text that does not convert, met where no handler expects it, is thrown as
-//   std::runtime_error and shown by the general error report (Host::reportError).
+// Reporting a user error the one way the run allows (see Host.h for how failures travel).
 
 #include "core/Context.h"
 
