@@ -5,7 +5,7 @@ PRESET ?= default
 BUILD_DIR := build
 ARGS ?=
 
-.PHONY: all deps build run test test-asan clean bench
+.PHONY: all deps build run test test-asan clean bench format
 
 all: build
 
@@ -28,3 +28,6 @@ bench: build
 
 clean:
 	rm -rf build build-*
+
+format:
+	@bash scripts/format.sh

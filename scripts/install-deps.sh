@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make pkg-config ccache
+  cmake ninja-build g++ make pkg-config ccache clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation fonts-dejavu-core
