@@ -5,7 +5,9 @@ PRESET ?= default
 BUILD_DIR := build
 ARGS ?=
 
-.PHONY: all deps build run test test-asan clean bench format
+FUZZ_RUNS ?= 1000000
+
+.PHONY: all deps build run test test-asan clean bench format fuzz
 
 all: build
 
@@ -25,6 +27,11 @@ test: deps
 bench: build
 	@bash bench/copy.sh
 	@bash bench/window-copy.sh
+
+# Each fuzz target FUZZ_RUNS runs on one core; clang is installed only for this.
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@FUZZ_RUNS=$(FUZZ_RUNS) bash scripts/fuzz.sh
 
 clean:
 	rm -rf build build-*

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kestrine needs to build, test and benchmark, when any is missing.
+# With the argument "fuzz": only what the fuzz targets need (clang and its libFuzzer runtime).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,10 @@ packages=(
   fp-utils
   time util-linux coreutils locales
 )
+if [ "${1:-}" = "fuzz" ]; then
+  # libclang-rt-dev brings libclang_rt.fuzzer for the default clang.
+  packages=(cmake ninja-build make ccache clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
