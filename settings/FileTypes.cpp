@@ -76,18 +76,13 @@ std::string buildListForm(const std::vector<FileTypeRow>& rows) {
 }
 
 std::vector<FileTypeRow> loadListForm(std::string_view listForm) {
-    // One pass, left to right: a blank item after another item disappears, a leading one stays.
-    std::string cleaned;
-    cleaned.reserve(listForm.size());
-    for (std::size_t i = 0; i < listForm.size(); ++i) {
-        if (listForm[i] == ',' && i + 1 < listForm.size() && listForm[i + 1] == '=') {
-            ++i;
-            continue;
-        }
-        cleaned.push_back(listForm[i]);
-    }
+    // Blank items after another item disappear, a leading one stays. Dropped item by item, not
+    // as the two characters ",=" in the text: those also stand inside a description that ends
+    // in a comma ("Images,=*.png"), which would lose its Type to the Description.
     std::vector<FileTypeRow> rows;
-    for (const std::string& item : parseCommaText(cleaned)) {
+    for (const std::string& item : parseCommaText(listForm)) {
+        if (item == "=" && !rows.empty())
+            continue;
         std::size_t eq = item.find('=');
         if (eq == std::string::npos)
             rows.push_back({item, std::string()});
