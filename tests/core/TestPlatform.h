@@ -8,14 +8,33 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace kestrine::testing {
 
+// How the call chosen by TestPlatform::failCallAt fails. Partial moves half of the bytes and
+// succeeds (as reads and writes may); Short reads nothing (the file ended early) or writes half
+// and then finds the disk full.
+enum class Fault { Partial, Short, NoSpace, IoError, Locked, CloseFails };
+
 class TestPlatform : public Platform {
 public:
+    // Every call that reaches the file system is counted and named in order; the one numbered
+    // failCallAt (1-based, 0 never) fails as failKind says.
+    int calls = 0;
+    std::vector<std::string> callNames;
+    int failCallAt = 0;
+    Fault failKind = Fault::IoError;
+    // The failed call was the close of a file opened for writing.
+    bool failedWrittenClose = false;
+    // Handles opened and not yet closed, and those opened for writing.
+    std::set<int> openHandles;
+    std::set<int> writtenHandles;
+    bool diskFull = false;
+
     std::string console;
     std::string standardError;
     bool consoleOk = true;
@@ -32,15 +51,40 @@ public:
     std::int64_t clockStep = 0;
     std::string separator = ",";
 
-    std::int64_t write(int h, const void* b, std::size_t n, std::string& why) override {
-        if (++writes == failWriteAt) {
-            why = "No space left on device";
+    int openExclusive(const std::string& path, std::string& why) override {
+        if (fails("openExclusive", why))
+            return -1;
+        return opened(Platform::openExclusive(path, why), false);
+    }
+    int openShared(const std::string& path, std::string& why) override {
+        if (fails("openShared", why))
+            return -1;
+        return opened(Platform::openShared(path, why), false);
+    }
+    int createExclusive(const std::string& path, std::string& why) override {
+        if (fails("createExclusive", why))
+            return -1;
+        if (failCreate) {
+            why = "Permission denied";
             return -1;
         }
-        return Platform::write(h, b, n, why);
+        return opened(Platform::createExclusive(path, why), true);
+    }
+    bool seek(int h, FileOffset p, std::string& why) override {
+        ++seeks;
+        if (fails("seek", why))
+            return false;
+        return Platform::seek(h, p, why);
     }
     std::int64_t read(int h, void* b, std::size_t n, std::string& why) override {
         ++reads;
+        if (fails("read", why)) {
+            if (failKind == Fault::Short)
+                return 0;
+            if (failKind == Fault::Partial)
+                return Platform::read(h, b, (n + 1) / 2, why);
+            return -1;
+        }
         if (reads == failReadAt) {
             why = "Input/output error";
             return -1;
@@ -49,18 +93,56 @@ public:
             return 0;
         return Platform::read(h, b, n, why);
     }
-    bool seek(int h, FileOffset p, std::string& why) override {
-        ++seeks;
-        return Platform::seek(h, p, why);
-    }
-    int createExclusive(const std::string& path, std::string& why) override {
-        if (failCreate) {
-            why = "Permission denied";
+    std::int64_t write(int h, const void* b, std::size_t n, std::string& why) override {
+        ++writes;
+        if (fails("write", why)) {
+            if (failKind == Fault::Short)
+                diskFull = true;
+            if (failKind == Fault::Short || failKind == Fault::Partial)
+                return Platform::write(h, b, (n + 1) / 2, why);
             return -1;
         }
-        return Platform::createExclusive(path, why);
+        if (writes == failWriteAt || diskFull) {
+            why = "No space left on device";
+            return -1;
+        }
+        return Platform::write(h, b, n, why);
+    }
+    bool close(int h, std::string& why) override {
+        const bool written = writtenHandles.erase(h) > 0;
+        openHandles.erase(h);
+        if (fails("close", why)) {
+            // The descriptor is gone even when close reports a delayed write error.
+            std::string ignored;
+            Platform::close(h, ignored);
+            failedWrittenClose = written;
+            return false;
+        }
+        return Platform::close(h, why);
+    }
+    FileOffset sizeOf(int h) override {
+        std::string why;
+        return fails("sizeOf", why) ? -1 : Platform::sizeOf(h);
+    }
+    bool fileExists(const std::string& path) override {
+        std::string why;
+        return !fails("fileExists", why) && Platform::fileExists(path);
+    }
+    bool directoryExists(const std::string& path) override {
+        std::string why;
+        return !fails("directoryExists", why) && Platform::directoryExists(path);
+    }
+    bool sameFile(const std::string& a, const std::string& b) override {
+        std::string why;
+        return !fails("sameFile", why) && Platform::sameFile(a, b);
+    }
+    bool deleteFile(const std::string& path, std::string& why) override {
+        return !fails("deleteFile", why) && Platform::deleteFile(path, why);
     }
     std::int64_t freeBytes(const std::string& folder) override {
+        std::string why;
+        if (fails("freeBytes", why))
+            return -1;
         return free ? *free : Platform::freeBytes(folder);
     }
     std::string mountPoint(const std::string&) override { return mount; }
@@ -73,6 +155,32 @@ public:
     bool consoleAvailable() override { return consoleOk; }
     void writeConsole(std::string_view utf8) override { console.append(utf8); }
     void writeStandardError(std::string_view text) override { standardError.append(text); }
+
+private:
+    bool fails(const char* name, std::string& why) {
+        callNames.push_back(name);
+        if (++calls != failCallAt)
+            return false;
+        switch (failKind) {
+        case Fault::Locked:
+            why = "The file is in use by another program";
+            break;
+        case Fault::NoSpace:
+            why = "No space left on device";
+            break;
+        default:
+            why = "Input/output error";
+        }
+        return true;
+    }
+    int opened(int fd, bool forWriting) {
+        if (fd >= 0) {
+            openHandles.insert(fd);
+            if (forWriting)
+                writtenHandles.insert(fd);
+        }
+        return fd;
+    }
 };
 
 // A fresh temporary folder, removed with its contents at the end of the test.
@@ -102,7 +210,8 @@ inline std::vector<char> randomBytes(std::size_t n, unsigned seed = 1) {
 }
 
 inline void writeFile(const std::string& path, const std::vector<char>& data) {
-    std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
 inline std::vector<char> readFile(const std::string& path) {

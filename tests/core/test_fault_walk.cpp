@@ -1,0 +1,222 @@
+// Every file-system call of one copy failed in turn, in each way it really can fail, in both
+// behaviours: a failure never reports "Copying finished.", never changes the source, never
+// leaves a partial destination or an open file, and ends in exit status 1 on the console and
+// with the window back to idle. Calls whose failure loses nothing (half a read, closing the
+// source) still give the exact copy.
+
+#include "FakeHost.h"
+#include "TestPlatform.h"
+
+#include "core/CommandLine.h"
+#include "core/ConsoleHost.h"
+#include "core/Copy.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+using namespace kestrine;
+using namespace kestrine::testing;
+
+namespace {
+
+// Three whole blocks and a part of one, out of the middle of the source.
+constexpr std::size_t kSourceSize = 4 * 8192 + 500;
+constexpr std::size_t kStart = 100;
+constexpr std::size_t kBytes = 3 * 8192 + 300;
+
+// The ways each call can fail. Queries answer "no" (or -1 for sizes) when they fail.
+const std::map<std::string, std::vector<Fault>> kFaults = {
+    {"openExclusive", {Fault::Locked, Fault::IoError}},
+    {"openShared", {Fault::IoError}},
+    {"createExclusive", {Fault::Locked, Fault::NoSpace, Fault::IoError}},
+    {"seek", {Fault::IoError}},
+    {"read", {Fault::Partial, Fault::Short, Fault::IoError}},
+    {"write", {Fault::Partial, Fault::Short, Fault::NoSpace, Fault::IoError}},
+    {"close", {Fault::CloseFails}},
+    {"sizeOf", {Fault::IoError}},
+    {"fileExists", {Fault::IoError}},
+    {"directoryExists", {Fault::IoError}},
+    {"sameFile", {Fault::IoError}},
+    {"deleteFile", {Fault::IoError}},
+    {"freeBytes", {Fault::IoError}},
+};
+
+const char* faultName(Fault f) {
+    switch (f) {
+    case Fault::Partial:
+        return "partial";
+    case Fault::Short:
+        return "short";
+    case Fault::NoSpace:
+        return "no space";
+    case Fault::IoError:
+        return "I/O error";
+    case Fault::Locked:
+        return "locked";
+    case Fault::CloseFails:
+        return "close fails";
+    }
+    return "?";
+}
+
+enum class Behaviour { Console, Window };
+// A destination that exists is replaced (the window asks first and is answered Yes).
+enum class Destination { New, Existing };
+
+struct Walk {
+    Behaviour behaviour;
+    Destination destination;
+};
+
+std::string hexParameter(std::size_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%zXh", value);
+    return text;
+}
+
+struct Outcome {
+    bool finished = false;       // "Copying finished." was logged
+    bool errorShown = false;     // an "ERROR: " line, a box or an error report
+    bool idle = true;            // window: controls enabled again (or never disabled), timer off
+    std::optional<int> exitCode; // console only: the window has no exit status
+    bool sourceIntact = false;
+    bool destExists = false;
+    std::vector<char> dest;
+    std::vector<char> expected;
+    std::vector<char> oldDest;
+    std::size_t openHandles = 0;
+    bool failedWrittenClose = false;
+    std::vector<std::string> calls;
+};
+
+// One copy with the call numbered failAt failing as `fault` (0: a clean run).
+Outcome runCopy(Walk walk, int failAt, Fault fault) {
+    const Behaviour behaviour = walk.behaviour;
+    TempDir dir;
+    const std::vector<char> data = randomBytes(kSourceSize, 13);
+    const std::string src = dir.file("source.bin"), dst = dir.file("part.bin");
+    writeFile(src, data);
+    Outcome out;
+    if (walk.destination == Destination::Existing) {
+        out.oldDest = randomBytes(5000, 14);
+        writeFile(dst, out.oldDest);
+    }
+
+    AppState state;
+    TestPlatform platform;
+    if (behaviour == Behaviour::Console) {
+        ConsoleHost host(state, platform);
+        Context ctx{state, host, platform};
+        platform.failCallAt = failAt;
+        platform.failKind = fault;
+        RunCommandLine(ctx, {src, dst, std::to_string(kStart) + "d", hexParameter(kBytes - 1)});
+        out.finished = platform.console.find("Copying finished.") != std::string::npos;
+        out.errorShown = platform.console.find("ERROR: ") != std::string::npos;
+        out.exitCode = state.ExitCode;
+    } else {
+        FakeHost host;
+        Context ctx{state, host, platform};
+        // The source was taken over when the user chose it; the walk starts at Copy.
+        host.fields[Field::SourceFile] = src;
+        ChangeSourceFile(ctx);
+        host.fields[Field::DestFile] = dst;
+        host.fields[Field::StartDec] = std::to_string(kStart);
+        host.fields[Field::OffsetDec] = std::to_string(kBytes - 1);
+        platform.calls = 0;
+        platform.callNames.clear();
+        platform.failCallAt = failAt;
+        platform.failKind = fault;
+        ExecuteCopy(ctx);
+        for (const auto& line : host.log)
+            out.finished = out.finished || line.text == "Copying finished.";
+        out.errorShown = !host.errors.empty();
+        for (const auto& box : host.boxes)
+            out.errorShown = out.errorShown || box.kind != BoxKind::Confirm;
+        out.idle = (host.toggles.empty() || host.toggles.back()) && !host.timerEnabled;
+    }
+    out.sourceIntact = readFile(src) == data;
+    out.destExists = std::filesystem::exists(dst);
+    if (out.destExists)
+        out.dest = readFile(dst);
+    out.expected.assign(data.begin() + kStart, data.begin() + kStart + kBytes);
+    out.openHandles = platform.openHandles.size();
+    out.failedWrittenClose = platform.failedWrittenClose;
+    out.calls = platform.callNames;
+    return out;
+}
+
+class FaultWalk : public ::testing::TestWithParam<Walk> {};
+
+TEST_P(FaultWalk, EveryCallFailedInEveryWayLosesNothing) {
+    const Walk walk = GetParam();
+    const Behaviour behaviour = walk.behaviour;
+    const Outcome clean = runCopy(walk, 0, Fault::IoError);
+    ASSERT_TRUE(clean.finished);
+    ASSERT_EQ(clean.dest, clean.expected);
+    ASSERT_NE(clean.exitCode, std::optional<int>(1));
+    // The walk must see the block loop: reads and writes of every block.
+    ASSERT_GE(std::count(clean.calls.begin(), clean.calls.end(), "write"), 4);
+
+    int points = 0, failures = 0;
+    for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
+        const std::string& call = clean.calls[static_cast<std::size_t>(k) - 1];
+        ASSERT_TRUE(kFaults.count(call)) << "no failure kinds for " << call;
+        for (Fault fault : kFaults.at(call)) {
+            SCOPED_TRACE("call " + std::to_string(k) + " (" + call + "), " + faultName(fault));
+            const Outcome run = runCopy(walk, k, fault);
+            ++points;
+            EXPECT_TRUE(run.sourceIntact);
+            EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
+            EXPECT_TRUE(run.idle);
+            const bool query = call == "fileExists" || call == "directoryExists" ||
+                               call == "sameFile" || call == "sizeOf" || call == "freeBytes";
+            // Half a transfer or a failed close of the source loses nothing: the copy completes.
+            const bool harmless =
+                fault == Fault::Partial || (call == "close" && !run.failedWrittenClose);
+            if (!query) {
+                EXPECT_EQ(run.finished, harmless);
+            }
+            if (run.finished) {
+                EXPECT_EQ(run.dest, run.expected);
+                EXPECT_NE(run.exitCode, std::optional<int>(1));
+                EXPECT_FALSE(run.errorShown);
+            } else {
+                ++failures;
+                // The old destination may stay only as it was, when the failure came first.
+                if (run.destExists) {
+                    EXPECT_EQ(run.dest, run.oldDest) << "a partial destination was left";
+                }
+                if (behaviour == Behaviour::Console) {
+                    EXPECT_EQ(run.exitCode, std::optional<int>(1));
+                }
+                EXPECT_TRUE(run.errorShown) << "the failure was not reported";
+            }
+        }
+    }
+    std::printf("%s, %s destination: %zu calls in a clean run, %d failure points walked, %d of "
+                "them failures\n",
+                behaviour == Behaviour::Console ? "console" : "window",
+                walk.destination == Destination::New ? "new" : "existing", clean.calls.size(),
+                points, failures);
+}
+
+INSTANTIATE_TEST_SUITE_P(Behaviours, FaultWalk,
+                         ::testing::Values(Walk{Behaviour::Console, Destination::New},
+                                           Walk{Behaviour::Console, Destination::Existing},
+                                           Walk{Behaviour::Window, Destination::New},
+                                           Walk{Behaviour::Window, Destination::Existing}),
+                         [](const auto& info) {
+                             return std::string(info.param.behaviour == Behaviour::Console
+                                                    ? "Console"
+                                                    : "Window") +
+                                    (info.param.destination == Destination::New
+                                         ? "NewDestination"
+                                         : "ExistingDestination");
+                         });
+
+} // namespace
