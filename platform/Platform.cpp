@@ -17,12 +17,13 @@ std::string folderOf(const std::string& path) {
 
 LoadResult Platform::loadFile(const std::string& path, std::int64_t limit, std::string& content) {
     content.clear();
-    if (!fileExists(path) && !directoryExists(path))
-        return LoadResult::Missing;
     std::string why;
+    // Opened before anything is asked about the name: only a name that cannot be opened and is
+    // not there counts as missing, so a failed query never makes an existing file look absent
+    // (a write would then replace it by a file holding only the keys written).
     FileHandle file(*this, openShared(path, why));
     if (!file.isOpen())
-        return LoadResult::Failed;
+        return fileExists(path) || directoryExists(path) ? LoadResult::Failed : LoadResult::Missing;
     // A file far larger than expected is not read at all rather than read in part.
     const FileOffset size = sizeOf(file.get());
     if (size < 0 || size > limit)
@@ -35,9 +36,15 @@ LoadResult Platform::loadFile(const std::string& path, std::int64_t limit, std::
             return LoadResult::Failed;
         }
         if (n == 0)
-            return LoadResult::Ok;
+            break;
         content.append(buffer, static_cast<std::size_t>(n));
     }
+    // Ending before the size measured at the start, the text read is not the whole file.
+    if (static_cast<FileOffset>(content.size()) < size) {
+        content.clear();
+        return LoadResult::Failed;
+    }
+    return LoadResult::Ok;
 }
 
 bool Platform::replaceFile(const std::string& path, std::string_view content, std::string& why) {
