@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -20,6 +21,58 @@ namespace kestrine::testing {
 // and then finds the disk full.
 enum class Fault { Partial, Short, NoSpace, IoError, Locked, CloseFails };
 
+// The ways each counted call can really fail; a query that fails answers "no" (or -1, or the
+// name unresolved).
+inline const std::map<std::string, std::vector<Fault>>& faultsOfCalls() {
+    static const std::map<std::string, std::vector<Fault>> faults = {
+        {"openExclusive", {Fault::Locked, Fault::IoError}},
+        {"openShared", {Fault::IoError}},
+        {"createExclusive", {Fault::Locked, Fault::NoSpace, Fault::IoError}},
+        {"seek", {Fault::IoError}},
+        {"read", {Fault::Partial, Fault::Short, Fault::IoError}},
+        {"write", {Fault::Partial, Fault::Short, Fault::NoSpace, Fault::IoError}},
+        {"close", {Fault::CloseFails}},
+        {"sizeOf", {Fault::IoError}},
+        {"fileExists", {Fault::IoError}},
+        {"directoryExists", {Fault::IoError}},
+        {"sameFile", {Fault::IoError}},
+        {"deleteFile", {Fault::IoError}},
+        {"freeBytes", {Fault::IoError}},
+        {"resolveLinks", {Fault::IoError}},
+        {"regularFileStatus", {Fault::IoError}},
+        {"mayModify", {Fault::IoError}},
+        {"createTemporary", {Fault::NoSpace, Fault::IoError}},
+        {"copyPermissions", {Fault::IoError}},
+        {"syncFile", {Fault::NoSpace, Fault::IoError}},
+        {"renameFile", {Fault::NoSpace, Fault::IoError}},
+    };
+    return faults;
+}
+
+inline const char* faultName(Fault f) {
+    switch (f) {
+    case Fault::Partial:
+        return "partial";
+    case Fault::Short:
+        return "short";
+    case Fault::NoSpace:
+        return "no space";
+    case Fault::IoError:
+        return "I/O error";
+    case Fault::Locked:
+        return "locked";
+    case Fault::CloseFails:
+        return "close fails";
+    }
+    return "?";
+}
+
+// Calls whose failure is an answer rather than an error, so either outcome can be right.
+inline bool isQueryCall(const std::string& name) {
+    return name == "fileExists" || name == "directoryExists" || name == "sameFile" ||
+           name == "sizeOf" || name == "freeBytes" || name == "resolveLinks" || name == "mayModify";
+}
+
 class TestPlatform : public Platform {
 public:
     // Every call that reaches the file system is counted and named in order; the one numbered
@@ -30,6 +83,8 @@ public:
     Fault failKind = Fault::IoError;
     // The failed call was the close of a file opened for writing.
     bool failedWrittenClose = false;
+    // The failure changed nothing: a read cut short where the file ended anyway.
+    bool failureUnseen = false;
     // Handles opened and not yet closed, and those opened for writing.
     std::set<int> openHandles;
     std::set<int> writtenHandles;
@@ -79,8 +134,10 @@ public:
     std::int64_t read(int h, void* b, std::size_t n, std::string& why) override {
         ++reads;
         if (fails("read", why)) {
-            if (failKind == Fault::Short)
+            if (failKind == Fault::Short) {
+                failureUnseen = ::lseek(h, 0, SEEK_CUR) >= Platform::sizeOf(h);
                 return 0;
+            }
             if (failKind == Fault::Partial)
                 return Platform::read(h, b, (n + 1) / 2, why);
             return -1;
@@ -146,6 +203,36 @@ public:
         return free ? *free : Platform::freeBytes(folder);
     }
     std::string mountPoint(const std::string&) override { return mount; }
+
+    std::string resolveLinks(const std::string& path) override {
+        std::string why;
+        return fails("resolveLinks", why) ? path : Platform::resolveLinks(path);
+    }
+    std::optional<FileStatus> regularFileStatus(const std::string& path,
+                                                std::string& why) override {
+        if (fails("regularFileStatus", why))
+            return std::nullopt;
+        return Platform::regularFileStatus(path, why);
+    }
+    bool mayModify(const std::string& path, const FileStatus& status) override {
+        std::string why;
+        return !fails("mayModify", why) && Platform::mayModify(path, status);
+    }
+    int createTemporary(std::string& pathTemplate, std::string& why) override {
+        if (fails("createTemporary", why))
+            return -1;
+        return opened(Platform::createTemporary(pathTemplate, why), true);
+    }
+    bool copyPermissions(int handle, const std::optional<FileStatus>& from,
+                         std::string& why) override {
+        return !fails("copyPermissions", why) && Platform::copyPermissions(handle, from, why);
+    }
+    bool syncFile(int handle, std::string& why) override {
+        return !fails("syncFile", why) && Platform::syncFile(handle, why);
+    }
+    bool renameFile(const std::string& from, const std::string& to, std::string& why) override {
+        return !fails("renameFile", why) && Platform::renameFile(from, to, why);
+    }
     std::string thousandsSeparator() override { return separator; }
     std::int64_t nowMs() override {
         std::int64_t now = clockMs;

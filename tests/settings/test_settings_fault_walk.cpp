@@ -1,0 +1,110 @@
+// Every file-system call of one settings write failed in turn, in each way it really can fail:
+// the write either gives exactly the file a clean write gives, or is reported ("Unable to write
+// to ...") with the old Kestrine.ini byte for byte as it was, no temporary file beside it and no
+// file left open.
+
+#include "FakeHost.h"
+#include "TestPlatform.h"
+
+#include "settings/SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace kestrine {
+namespace {
+
+using namespace testing;
+
+const std::string kOldFile = "; kept by hand\r\n[Other]\r\nTop=7\r\n\r\n[Kestrine]\r\nTop=10\r\n"
+                             "Left = 20\r\nFormColour=0x00FF00\r\nUnknownKey=stays\r\n";
+
+struct Outcome {
+    bool written = false;
+    std::vector<std::string> errors;
+    std::string path;
+    std::string file;
+    std::vector<std::string> folder; // names in the program folder
+    std::size_t openHandles = 0;
+    bool failedWrittenClose = false;
+    bool failureUnseen = false;
+    std::vector<std::string> calls;
+};
+
+Outcome writeSettings(int failAt, Fault fault) {
+    TempDir dir;
+    const std::string ini = dir.file("Kestrine.ini");
+    writeFile(ini, std::vector<char>(kOldFile.begin(), kOldFile.end()));
+
+    AppState state;
+    state.ProgramFolder = dir.path() + "/";
+    state.Settings.FormColour = 0x00336699;
+    state.Settings.PrefSourcePath = "/home/user/in";
+    FakeHost host;
+    host.fields[Field::SourceFile] = "/home/user/in/file one.bin";
+    host.fields[Field::DestFile] = "/home/user/out/part.bin";
+    host.top = 30;
+    host.left = 40;
+    TestPlatform platform;
+    platform.failCallAt = failAt;
+    platform.failKind = fault;
+    Context ctx{state, host, platform};
+
+    Outcome out;
+    out.written = WriteSettings(ctx, Scope::StateAndPreferences);
+    out.errors = host.errors;
+    out.path = ini;
+    const std::vector<char> bytes = readFile(ini);
+    out.file.assign(bytes.begin(), bytes.end());
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        out.folder.push_back(entry.path().filename().string());
+    out.openHandles = platform.openHandles.size();
+    out.failedWrittenClose = platform.failedWrittenClose;
+    out.failureUnseen = platform.failureUnseen;
+    out.calls = platform.callNames;
+    return out;
+}
+
+TEST(SettingsFaultWalk, EveryCallFailedInEveryWayKeepsTheOldFile) {
+    const Outcome clean = writeSettings(0, Fault::IoError);
+    ASSERT_TRUE(clean.written);
+    ASSERT_NE(clean.file, kOldFile);
+    ASSERT_NE(clean.file.find("UnknownKey=stays"), std::string::npos);
+    ASSERT_EQ(clean.folder, std::vector<std::string>{"Kestrine.ini"});
+
+    int points = 0, failures = 0;
+    for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
+        const std::string& call = clean.calls[static_cast<std::size_t>(k) - 1];
+        ASSERT_TRUE(faultsOfCalls().count(call)) << "no failure kinds for " << call;
+        for (Fault fault : faultsOfCalls().at(call)) {
+            SCOPED_TRACE("call " + std::to_string(k) + " (" + call + "), " + faultName(fault));
+            const Outcome run = writeSettings(k, fault);
+            ++points;
+            EXPECT_EQ(run.folder, std::vector<std::string>{"Kestrine.ini"})
+                << "a temporary file was left";
+            EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
+            // Half a transfer or a failed close of the file read loses nothing.
+            const bool harmless = fault == Fault::Partial || run.failureUnseen ||
+                                  (call == "close" && !run.failedWrittenClose);
+            if (!isQueryCall(call)) {
+                EXPECT_EQ(run.written, harmless);
+            }
+            if (run.written) {
+                EXPECT_EQ(run.file, clean.file);
+                EXPECT_TRUE(run.errors.empty());
+            } else {
+                ++failures;
+                EXPECT_EQ(run.file, kOldFile) << "the old settings file was changed";
+                EXPECT_EQ(run.errors, std::vector<std::string>{"Unable to write to " + run.path});
+            }
+        }
+    }
+    std::printf("settings write: %zu calls in a clean run, %d failure points walked, %d of them "
+                "failures\n",
+                clean.calls.size(), points, failures);
+}
+
+} // namespace
+} // namespace kestrine
