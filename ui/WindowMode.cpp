@@ -2,6 +2,7 @@
 
 #include "core/CommandLine.h"
 #include "ui/Prompts.h"
+#include "ui/about/TAboutBox.h"
 #include "ui/main/TForm1.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ void showConsoleError(int argc, char** argv, const std::string& text) {
     if (!displayAvailable())
         return;
     QApplication app(argc, argv);
+    useProgramIcon();
     prompts().messageBox(nullptr, BoxKind::Error, QString::fromStdString(text));
 }
 
@@ -54,6 +56,7 @@ int runWindowMode(int argc, char** argv, AppState& state) {
         if (displayAvailable()) {
             prepareEventLoop();
             QApplication app(argc, argv);
+            useProgramIcon();
             prompts().messageBox(nullptr, BoxKind::Information, QString::fromStdString(usageText()));
         }
         return 0;
@@ -67,6 +70,7 @@ int runWindowMode(int argc, char** argv, AppState& state) {
     }
     prepareEventLoop();
     QApplication app(argc, argv);
+    useProgramIcon();
     initState(state, platform);
     TForm1 form(state, platform);
     form.Init();

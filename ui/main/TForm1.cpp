@@ -8,8 +8,11 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/Text.h"
+#include "platform/HotKey.h"
 #include "settings/SettingsFile.h"
 #include "ui/WindowLook.h"
+#include "ui/about/HelpFile.h"
+#include "ui/about/TAboutBox.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -111,6 +114,9 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     }
     ui->SourceFileEdit->installEventFilter(this);
     ui->DestFileEdit->installEventFilter(this);
+
+    AboutBox = std::make_unique<TAboutBox>(state_, this);
+    JvApplicationHotKey1 = std::make_unique<GlobalHotKey>([this] { Help(); });
 }
 
 TForm1::~TForm1() = default;
@@ -137,6 +143,8 @@ void TForm1::Init() {
     guarded([this] { ChangeSourceFile(ctx_); });
     show();
     setAcceptDrops(true);
+    // Where the key is taken already, or cannot be taken, F1 stays the menu's shortcut.
+    JvApplicationHotKey1->registerF1();
 }
 
 void TForm1::applyColours() {
@@ -374,8 +382,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::HexViewButtonClick() {}
 void TForm1::Settings1Click() {}
-void TForm1::Help() {}
-void TForm1::About1Click() {}
+void TForm1::Help() {
+    // A second F1 while the error box of the first is up would only stack boxes.
+    if (std::exchange(inHelp_, true))
+        return;
+    guarded([this] { openHelp(platform_, state_.ProgramFolder, this); });
+    inHelp_ = false;
+}
+
+void TForm1::About1Click() { AboutBox->exec(); }
 
 // ---- Number fields -------------------------------------------------------------------------
 

@@ -18,6 +18,9 @@ class TForm1;
 
 namespace kestrine {
 
+class GlobalHotKey;
+class TAboutBox;
+
 class TForm1 : public QMainWindow, public Host {
     Q_OBJECT
 
@@ -82,6 +85,7 @@ public Q_SLOTS:
     // Their windows are built separately; the commands are in place and wired already.
     void HexViewButtonClick();
     void Settings1Click();
+    // The help file written beside the executable when needed, and opened (Help1, F1 anywhere).
     void Help();
     void About1Click();
 
@@ -115,6 +119,9 @@ private:
     QTimer ProgressTimer1{this};
     FileDialogState openDialog1_;
     FileDialogState openDialog2_;
+    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<GlobalHotKey> JvApplicationHotKey1;
+    bool inHelp_ = false;
     int logLines_ = 0;
     bool exitWriteFailed_ = false;
 };

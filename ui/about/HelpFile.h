@@ -1,0 +1,32 @@
+#pragma once
+// The manual travels inside the executable as a compiled HTML help file; Help writes it next to
+// the executable when it is missing or differs, then hands it to the desktop's viewer.
+
+#include "platform/Platform.h"
+
+#include <QByteArray>
+
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace kestrine {
+
+// The name the help file has beside the executable.
+inline constexpr char kHelpFileName[] = "Kestrine.chm";
+
+// The embedded help file (the resource ":/HelpCHM").
+QByteArray helpResource();
+
+// Makes the file at `path` a copy of `bytes` unless it already has their size. A file that
+// cannot be opened exclusively counts as different; one that another program holds locked is
+// not replaced. Returns false with the message for the error box in `error`.
+bool ensureHelpFile(Platform& platform, const std::string& path, std::string_view bytes,
+                    std::string& error);
+
+// The Help command: ProgramFolder + "Kestrine.chm" written when needed and opened; a failure
+// shown in the general error box, and the help then not opened.
+void openHelp(Platform& platform, const std::string& programFolder, QWidget* owner);
+
+} // namespace kestrine

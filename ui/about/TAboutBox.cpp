@@ -1,0 +1,108 @@
+#include "ui/about/TAboutBox.h"
+
+#include "ui_TAboutBox.h"
+
+#include "core/Colour.h"
+#include "core/CommandLine.h"
+#include "core/Text.h"
+#include "ui/Prompts.h"
+#include "ui/about/WebAddresses.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QUrl>
+
+static void initPictures() { Q_INIT_RESOURCE(pictures); }
+
+namespace kestrine {
+
+namespace {
+
+QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+QIcon programIcon() {
+    initPictures();
+    return QIcon(QStringLiteral(":/pictures/kestrine.svg"));
+}
+
+void useProgramIcon() { QApplication::setWindowIcon(programIcon()); }
+
+TAboutBox::TAboutBox(const AppState& state, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>()), state_(state) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(318, 243);
+
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+    QFont title = font;
+    title.setPixelSize(21);
+    title.setBold(true);
+    ui->ProductName->setFont(title);
+    ui->ProductName->adjustSize();
+
+    ui->ProgramIcon->setPixmap(programIcon().pixmap(QSize(64, 64)));
+    ui->URLLabel->setText(QString::fromLatin1(kWebsiteAddress));
+    ui->URLLabel->adjustSize();
+    ui->Panel1->setAutoFillBackground(false);
+
+    // Labels have no click of their own.
+    ui->URLLabel->installEventFilter(this);
+    ui->DonateLabel2->installEventFilter(this);
+    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TAboutBox::~TAboutBox() = default;
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    FormShow();
+    // Centred on the screen, not over the main window.
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    QDialog::showEvent(event);
+}
+
+void TAboutBox::FormShow() {
+    ui->Version->setText(QString::fromStdString(versionText()));
+    ui->Version->adjustSize();
+    ui->NoticeLabel->setText(QString::fromStdString(noticeText()));
+
+    const ColourValue colour = state_.Settings.FormColour;
+    QPalette window = palette();
+    window.setColor(QPalette::Window, toQColor(resolveColour(colour)));
+    window.setColor(QPalette::WindowText, toQColor(ShadeColour(colour, -120)));
+    setPalette(window);
+    const QColor light = toQColor(ShadeColour(colour, +50));
+    for (QWidget* label : {static_cast<QWidget*>(ui->ProductName), static_cast<QWidget*>(ui->URLLabel),
+                           static_cast<QWidget*>(ui->DonateLabel2)})
+        setTextColour(label, light);
+}
+
+void TAboutBox::JumpToURL() { prompts().openUrl(QUrl(QString::fromLatin1(kWebsiteAddress))); }
+
+void TAboutBox::DonateClick() { prompts().openUrl(QUrl(QString::fromLatin1(kDonationAddress))); }
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == ui->URLLabel)
+            JumpToURL();
+        else if (watched == ui->DonateLabel2)
+            DonateClick();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace kestrine

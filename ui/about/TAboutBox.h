@@ -1,0 +1,44 @@
+#pragma once
+// The About box: name, version, notice, and the links to the maker's web pages.
+
+#include "core/AppState.h"
+
+#include <QDialog>
+#include <QIcon>
+
+#include <memory>
+
+namespace Ui {
+class TAboutBox;
+}
+
+namespace kestrine {
+
+// The program's icon, drawn for Kestrine.
+QIcon programIcon();
+// Makes it the icon of every window of the application.
+void useProgramIcon();
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+
+public:
+    TAboutBox(const AppState& state, QWidget* parent = nullptr);
+    ~TAboutBox() override;
+
+public Q_SLOTS:
+    // Texts and colours, again at every showing: a colour saved meanwhile shows.
+    void FormShow();
+    void JumpToURL();
+    void DonateClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TAboutBox> ui;
+    const AppState& state_;
+};
+
+} // namespace kestrine
