@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <algorithm>
+
 static void initPictures() { Q_INIT_RESOURCE(pictures); }
 
 namespace kestrine {
@@ -25,6 +27,18 @@ void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     widget->setPalette(palette);
+}
+
+// The design's face is narrower than the faces installed here; a line that would run into its
+// neighbour is drawn a little condensed instead of being cut.
+void fitWidth(QLabel* label, int width) {
+    QFont font = label->font();
+    font.setStretch(QFont::Unstretched);
+    const int natural = QFontMetrics(font).horizontalAdvance(label->text());
+    if (natural > width)
+        font.setStretch(std::max(50, width * 100 / natural));
+    label->setFont(font);
+    label->resize(width, label->height());
 }
 
 } // namespace
@@ -56,7 +70,8 @@ TAboutBox::TAboutBox(const AppState& state, QWidget* parent)
     ui->ProgramIcon->setPixmap(programIcon().pixmap(QSize(64, 64)));
     ui->URLLabel->setText(QString::fromLatin1(kWebsiteAddress));
     ui->URLLabel->adjustSize();
-    ui->Panel1->setAutoFillBackground(false);
+    // It ends where the "Donation" link begins.
+    fitWidth(ui->DonateLabel1, ui->DonateLabel2->x() - ui->DonateLabel1->x());
 
     // Labels have no click of their own.
     ui->URLLabel->installEventFilter(this);

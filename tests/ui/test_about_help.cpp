@@ -1,0 +1,209 @@
+// Help and the About box under the offscreen platform: the help file written beside the
+// program when needed, its create and write errors, F1 and the About command of the main
+// window, and the About box's texts, colours and links.
+
+#include "core/CommandLine.h"
+#include "core/Text.h"
+#include "tests/core/TestPlatform.h"
+#include "tests/ui/FakePrompts.h"
+#include "ui/about/HelpFile.h"
+#include "ui/about/TAboutBox.h"
+#include "ui/about/WebAddresses.h"
+#include "ui/main/TForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kestrine;
+using kestrine::testing::FakePrompts;
+using kestrine::testing::TestPlatform;
+
+class TestAboutHelp : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TestPlatform> platform;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<FakePrompts> fake;
+    QByteArray chm;
+
+    QString helpPath() const { return dir->filePath(kHelpFileName); }
+    QByteArray helpOnDisk() const {
+        QFile f(helpPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void writeHelp(const QByteArray& bytes) {
+        QFile f(helpPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void help() { openHelp(*platform, state->ProgramFolder, nullptr); }
+    std::vector<QUrl> helpOpened() const { return {QUrl::fromLocalFile(helpPath())}; }
+
+private Q_SLOTS:
+    void initTestCase() { chm = helpResource(); }
+
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        platform = std::make_unique<TestPlatform>();
+        state = std::make_unique<AppState>();
+        initState(*state, *platform);
+        state->ProgramFolder = dir->path().toStdString() + "/";
+        fake = std::make_unique<FakePrompts>();
+        setPrompts(fake.get());
+    }
+
+    void cleanup() {
+        setPrompts(nullptr);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+    }
+
+    void resourceIsACompiledHelpFile() {
+        QVERIFY(chm.startsWith("ITSF"));
+        QFile built(KESTRINE_HELP_CHM);
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        QCOMPARE(chm, built.readAll());
+    }
+
+    void helpFileWrittenOnlyWhenItDiffers_data() {
+        QTest::addColumn<QByteArray>("before"); // "-" for no file
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("absent") << QByteArray("-") << true;
+        QTest::newRow("another size") << QByteArray("stale help") << true;
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("same size, other bytes") << QByteArray() << false; // filled below
+    }
+    void helpFileWrittenOnlyWhenItDiffers() {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, replaced);
+        if (!replaced)
+            before = QByteArray(chm.size(), 'x');
+        if (before != "-")
+            writeHelp(before);
+        help();
+        QCOMPARE(helpOnDisk(), replaced ? chm : before);
+        QVERIFY(fake->errors.empty());
+        QCOMPARE(fake->urls, helpOpened());
+    }
+
+    void helpFileThatCannotBeWritten_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only folder") << "folder" << "Cannot create file" << "Permission denied.";
+        QTest::newRow("held by another program")
+            << "locked" << "Cannot create file" << "The file is in use by another program.";
+        QTest::newRow("disk full") << "write" << "Cannot write file" << "No space left on device.";
+    }
+    void helpFileThatCannotBeWritten() {
+        QFETCH(QString, how);
+        QFETCH(QString, prefix);
+        QFETCH(QString, reason);
+        const QByteArray stale("an older help file");
+        int lock = -1;
+        if (how == "folder") {
+            ::chmod(dir->path().toLocal8Bit().constData(), 0555);
+            platform->failCreate = ::geteuid() == 0; // the superuser writes anywhere
+        } else if (how == "locked") {
+            writeHelp(stale);
+            lock = ::open(helpPath().toLocal8Bit().constData(), O_RDONLY);
+            QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
+        } else {
+            platform->failWriteAt = 1;
+        }
+        help();
+        if (lock >= 0)
+            ::close(lock);
+        ::chmod(dir->path().toLocal8Bit().constData(), 0755);
+
+        const QString expected = prefix + " \"" + helpPath() + "\". " + reason;
+        QCOMPARE(fake->errors, std::vector<QString>{expected});
+        QVERIFY(fake->urls.empty());
+        if (how == "locked")
+            QCOMPARE(helpOnDisk(), stale); // another program's file is left alone
+
+        // Once the obstacle is gone the next request writes it whole.
+        platform->failCreate = false;
+        platform->failWriteAt = 0;
+        help();
+        QCOMPARE(helpOnDisk(), chm);
+        QCOMPARE(fake->urls, helpOpened());
+    }
+
+    void f1AndAboutFromTheMainWindow() {
+        TForm1 form(*state, *platform);
+        form.Init();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        // Offscreen there is no global key: F1 is the Help command's shortcut.
+        QTest::keyClick(&form, Qt::Key_F1);
+        QCOMPARE(fake->urls, helpOpened());
+        QCOMPARE(helpOnDisk(), chm);
+
+        auto* about = form.findChild<QAction*>("About1");
+        QVERIFY(about && about->isEnabled());
+        QString seenVersion;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seenVersion = box->findChild<QLabel*>("Version")->text();
+            QTest::keyClick(box, Qt::Key_Return); // the default button: OK
+        });
+        about->trigger();
+        QCOMPARE(seenVersion, QString::fromStdString(versionText()));
+        form.close();
+    }
+
+    void aboutBoxTextsColoursAndLinks() {
+        TAboutBox box(*state);
+        QCOMPARE(box.windowTitle(), "About");
+        QCOMPARE(box.size(), QSize(318, 243));
+        box.show();
+        QCOMPARE(box.findChild<QLabel*>("ProductName")->text(), "Kestrine");
+        QCOMPARE(box.findChild<QLabel*>("Version")->text(), QString::fromStdString(versionText()));
+        QCOMPARE(box.findChild<QLabel*>("NoticeLabel")->text(), QString::fromStdString(noticeText()));
+        QVERIFY(!box.windowIcon().isNull());
+        box.close();
+
+        // A colour saved meanwhile shows at the next showing: 0, 0, 128 gives white text and
+        // a light shade of 0, 0, 234.
+        state->Settings.FormColour = 0x800000;
+        box.show();
+        QCOMPARE(box.palette().color(QPalette::Window), QColor(0, 0, 128));
+        QCOMPARE(box.findChild<QLabel*>("Label1")->palette().color(QPalette::WindowText), Qt::white);
+        for (const char* name : {"ProductName", "URLLabel", "DonateLabel2"})
+            QCOMPARE(box.findChild<QLabel*>(name)->palette().color(QPalette::WindowText),
+                     QColor(0, 0, 234));
+
+        for (const char* name : {"URLLabel", "DonateLabel2"}) {
+            auto* link = box.findChild<QLabel*>(name);
+            QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+            QTest::mouseClick(link, Qt::LeftButton);
+        }
+        QCOMPARE(fake->urls, (std::vector<QUrl>{QUrl(kWebsiteAddress), QUrl(kDonationAddress)}));
+        QCOMPARE(box.findChild<QLabel*>("URLLabel")->text(), kWebsiteAddress);
+        QTest::mouseClick(box.findChild<QPushButton*>("OKButton"), Qt::LeftButton);
+        QCOMPARE(box.result(), int(QDialog::Accepted));
+        QVERIFY(!box.isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    useProgramIcon();
+    TestAboutHelp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_about_help.moc"
