@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation fonts-dejavu-core
   fp-utils
+  xdg-utils file xchm
   time util-linux coreutils locales
 )
 if [ "${1:-}" = "fuzz" ]; then

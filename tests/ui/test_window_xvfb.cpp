@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
@@ -148,6 +149,78 @@ private Q_SLOTS:
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray written = ini.readAll();
         QVERIFY(written.contains("Top=100") && written.contains("Left=120"));
+    }
+
+    // F1 pressed while another application's window has the focus reaches Kestrine, which
+    // writes its help beside itself and opens it with the desktop's default viewer: here a
+    // stand-in viewer registered for the CHM type in private XDG folders.
+    void f1FromAnotherApplicationOpensTheHelp() {
+        if (noDisplay())
+            QSKIP("KESTRINE_TEST_DISPLAY is not set");
+        installProgram();
+        const QString opened = dir.filePath("opened.txt");
+        QFile::remove(opened);
+        QFile::remove(dir.filePath("Kestrine.chm"));
+        QDir(dir.path()).mkpath("data/applications");
+        QDir(dir.path()).mkpath("config");
+        const QString viewer = dir.filePath("viewer.sh");
+        {
+            QFile script(viewer);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >>'" + opened.toUtf8() + "'\n");
+            script.setPermissions(script.permissions() | QFile::ExeOwner);
+            QFile desktop(dir.filePath("data/applications/kestrine-test-viewer.desktop"));
+            QVERIFY(desktop.open(QIODevice::WriteOnly));
+            desktop.write("[Desktop Entry]\nType=Application\nName=Test viewer\nExec=" +
+                          viewer.toUtf8() + " %f\nMimeType=application/vnd.ms-htmlhelp;\n");
+            QFile defaults(dir.filePath("config/mimeapps.list"));
+            QVERIFY(defaults.open(QIODevice::WriteOnly));
+            defaults.write("[Default Applications]\n"
+                           "application/vnd.ms-htmlhelp=kestrine-test-viewer.desktop\n");
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        for (const char* desktopVariable :
+             {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+            env.remove(desktopVariable);
+
+        QProcess kestrine;
+        kestrine.setProcessEnvironment(env);
+        kestrine.start(program, {});
+        Stopper stopper{kestrine};
+        QVERIFY(kestrine.waitForStarted());
+        QDeadlineTimer deadline(30000);
+        QString main;
+        while ((main = visibleWindow("Kestrine")).isEmpty() && !deadline.hasExpired())
+            QTest::qWait(20);
+        QVERIFY2(!main.isEmpty(), "the main window never appeared");
+        QVERIFY(xdotool({"getwindowname", main}).join("") == "Kestrine");
+        QProcess xprop;
+        xprop.start("xprop", {"-id", main, "_NET_WM_ICON"});
+        QVERIFY(xprop.waitForFinished(10000));
+        QVERIFY2(xprop.readAllStandardOutput().contains("Icon ("), "the window has no icon");
+
+        // Another application's window takes the focus.
+        QWidget other;
+        other.setWindowTitle("Another application");
+        other.resize(200, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        const QString otherId = QString::number(other.winId());
+        xdotool({"windowfocus", "--sync", otherId});
+        QCOMPARE(xdotool({"getwindowfocus"}).join(""), otherId);
+
+        xdotool({"key", "F1"});
+        while (!QFile::exists(opened) && !deadline.hasExpired())
+            QTest::qWait(50);
+        QFile seen(opened);
+        QVERIFY2(seen.open(QIODevice::ReadOnly), "the help was not opened");
+        QCOMPARE(seen.readAll().trimmed(), dir.filePath("Kestrine.chm").toUtf8());
+        QFile written(dir.filePath("Kestrine.chm"));
+        QFile built(KESTRINE_HELP_CHM);
+        QVERIFY(written.open(QIODevice::ReadOnly) && built.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), built.readAll());
     }
 
     void usageShownInABox() {
