@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Makes docs/main-window.png from the real program on a private Xvfb: a remembered source file,
 # a start position and a length typed in, the pointer over the Copy button (its hint shows).
+# Then docs/about-box.png: the About box opened from the menu.
 #
-#   scripts/screenshot.sh [output.png]        KESTRINE=/path/to/kestrine to pick the build
+#   scripts/screenshot.sh [output.png [about.png]]   KESTRINE=/path/to/kestrine to pick the build
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 exe=${KESTRINE:-$here/build/kestrine}
 out=${1:-$here/docs/main-window.png}
+about_out=${2:-$here/docs/about-box.png}
 [ -x "$exe" ] || { echo "no executable at $exe (build first, or set KESTRINE)" >&2; exit 2; }
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
@@ -53,6 +55,14 @@ sleep 0.5
 mkdir -p "$(dirname "$out")"
 import -window "$id" "$out"
 echo "wrote $out"
+
+xdotool windowfocus --sync "$id" key alt+a # the About command
+about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About$' | head -n 1)
+[ -n "$about" ] || { echo "the About box did not appear" >&2; exit 1; }
+sleep 0.3
+import -window "$about" "$about_out"
+echo "wrote $about_out"
+xdotool windowfocus --sync "$about" key Return
 
 xdotool mousemove --window "$id" 401 $((menu + 220)) click 1 # Exit
 wait "$app_pid" || true
