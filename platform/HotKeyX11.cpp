@@ -76,9 +76,13 @@ GlobalHotKey::GlobalHotKey(std::function<void()> pressed) : impl_(std::make_uniq
     impl_->pressed = std::move(pressed);
 }
 
-GlobalHotKey::~GlobalHotKey() { unregister(); }
+GlobalHotKey::~GlobalHotKey() {
+    unregister();
+}
 
-bool GlobalHotKey::registered() const { return impl_->active; }
+bool GlobalHotKey::registered() const {
+    return impl_->active;
+}
 
 bool GlobalHotKey::registerF1() {
     if (impl_->active)

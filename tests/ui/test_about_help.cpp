@@ -101,10 +101,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("read-only folder") << "folder" << "Cannot create file" << "Permission denied.";
-        QTest::newRow("held by another program")
-            << "locked" << "Cannot create file" << "The file is in use by another program.";
-        QTest::newRow("disk full") << "write" << "Cannot write file" << "No space left on device.";
+        QTest::newRow("read-only folder") << "folder"
+                                          << "Cannot create file"
+                                          << "Permission denied.";
+        QTest::newRow("held by another program") << "locked"
+                                                 << "Cannot create file"
+                                                 << "The file is in use by another program.";
+        QTest::newRow("disk full") << "write"
+                                   << "Cannot write file"
+                                   << "No space left on device.";
     }
     void helpFileThatCannotBeWritten() {
         QFETCH(QString, how);
@@ -172,7 +177,8 @@ private Q_SLOTS:
         box.show();
         QCOMPARE(box.findChild<QLabel*>("ProductName")->text(), "Kestrine");
         QCOMPARE(box.findChild<QLabel*>("Version")->text(), QString::fromStdString(versionText()));
-        QCOMPARE(box.findChild<QLabel*>("NoticeLabel")->text(), QString::fromStdString(noticeText()));
+        QCOMPARE(box.findChild<QLabel*>("NoticeLabel")->text(),
+                 QString::fromStdString(noticeText()));
         QVERIFY(!box.windowIcon().isNull());
         box.close();
 
@@ -181,7 +187,8 @@ private Q_SLOTS:
         state->Settings.FormColour = 0x800000;
         box.show();
         QCOMPARE(box.palette().color(QPalette::Window), QColor(0, 0, 128));
-        QCOMPARE(box.findChild<QLabel*>("Label1")->palette().color(QPalette::WindowText), Qt::white);
+        QCOMPARE(box.findChild<QLabel*>("Label1")->palette().color(QPalette::WindowText),
+                 Qt::white);
         for (const char* name : {"ProductName", "URLLabel", "DonateLabel2"})
             QCOMPARE(box.findChild<QLabel*>(name)->palette().color(QPalette::WindowText),
                      QColor(0, 0, 234));

@@ -141,7 +141,8 @@ private Q_SLOTS:
         QVERIFY(shot.save(QString(KESTRINE_ARTEFACTS) + "/main-window-xvfb.png"));
 
         // The Exit button ends the program with exit code 0 and stores the position.
-        xdotool({"mousemove", "--window", main, "401", QString::number(menuBar + 220), "click", "1"});
+        xdotool(
+            {"mousemove", "--window", main, "401", QString::number(menuBar + 220), "click", "1"});
         QVERIFY(kestrine.waitForFinished(20000));
         QCOMPARE(kestrine.exitStatus(), QProcess::NormalExit);
         QCOMPARE(kestrine.exitCode(), 0);
@@ -181,8 +182,8 @@ private Q_SLOTS:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", dir.filePath("data"));
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        for (const char* desktopVariable :
-             {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+        for (const char* desktopVariable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                            "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
             env.remove(desktopVariable);
 
         QProcess kestrine;

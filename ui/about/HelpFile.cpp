@@ -6,7 +6,9 @@
 #include <QResource>
 #include <QUrl>
 
-static void initHelpResource() { Q_INIT_RESOURCE(help); }
+static void initHelpResource() {
+    Q_INIT_RESOURCE(help);
+}
 
 namespace kestrine {
 
@@ -52,7 +54,8 @@ bool ensureHelpFile(Platform& platform, const std::string& path, std::string_vie
     // A write cut short leaves a file of the wrong size, which the next request writes again.
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const std::int64_t n = platform.write(handle, bytes.data() + done, bytes.size() - done, why);
+        const std::int64_t n =
+            platform.write(handle, bytes.data() + done, bytes.size() - done, why);
         if (n <= 0) {
             if (n == 0)
                 why = "Nothing could be written";

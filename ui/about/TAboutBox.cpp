@@ -15,13 +15,17 @@
 
 #include <algorithm>
 
-static void initPictures() { Q_INIT_RESOURCE(pictures); }
+static void initPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
 
 namespace kestrine {
 
 namespace {
 
-QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+QColor toQColor(Rgb rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
 
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -48,7 +52,9 @@ QIcon programIcon() {
     return QIcon(QStringLiteral(":/pictures/kestrine.svg"));
 }
 
-void useProgramIcon() { QApplication::setWindowIcon(programIcon()); }
+void useProgramIcon() {
+    QApplication::setWindowIcon(programIcon());
+}
 
 TAboutBox::TAboutBox(const AppState& state, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>()), state_(state) {
@@ -100,14 +106,19 @@ void TAboutBox::FormShow() {
     window.setColor(QPalette::WindowText, toQColor(ShadeColour(colour, -120)));
     setPalette(window);
     const QColor light = toQColor(ShadeColour(colour, +50));
-    for (QWidget* label : {static_cast<QWidget*>(ui->ProductName), static_cast<QWidget*>(ui->URLLabel),
-                           static_cast<QWidget*>(ui->DonateLabel2)})
+    for (QWidget* label :
+         {static_cast<QWidget*>(ui->ProductName), static_cast<QWidget*>(ui->URLLabel),
+          static_cast<QWidget*>(ui->DonateLabel2)})
         setTextColour(label, light);
 }
 
-void TAboutBox::JumpToURL() { prompts().openUrl(QUrl(QString::fromLatin1(kWebsiteAddress))); }
+void TAboutBox::JumpToURL() {
+    prompts().openUrl(QUrl(QString::fromLatin1(kWebsiteAddress)));
+}
 
-void TAboutBox::DonateClick() { prompts().openUrl(QUrl(QString::fromLatin1(kDonationAddress))); }
+void TAboutBox::DonateClick() {
+    prompts().openUrl(QUrl(QString::fromLatin1(kDonationAddress)));
+}
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
