@@ -6,6 +6,7 @@
 #include "core/Text.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
 #include "ui/about/WebAddresses.h"
@@ -15,8 +16,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -27,6 +29,26 @@
 using namespace kestrine;
 using kestrine::testing::FakePrompts;
 using kestrine::testing::TestPlatform;
+
+namespace {
+
+// Shows the window it is given and closes it again at once, noting what it showed.
+struct RecordingOpener : WindowOpener {
+    QStringList shown;
+    QString version;
+    std::function<void(QDialog&)> whileShown;
+    void runModal(QDialog& window) override {
+        window.show();
+        shown << window.objectName();
+        if (auto* label = window.findChild<QLabel*>("Version"))
+            version = label->text();
+        if (whileShown)
+            whileShown(window);
+        window.close();
+    }
+};
+
+} // namespace
 
 class TestAboutHelp : public QObject {
     Q_OBJECT
@@ -158,15 +180,24 @@ private Q_SLOTS:
 
         auto* about = form.findChild<QAction*>("About1");
         QVERIFY(about && about->isEnabled());
-        QString seenVersion;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            seenVersion = box->findChild<QLabel*>("Version")->text();
-            QTest::keyClick(box, Qt::Key_Return); // the default button: OK
-        });
+        RecordingOpener opener;
+        // The box has no status bar of its own: its hints show in the main window's.
+        QStringList hints;
+        opener.whileShown = [&](QDialog& box) {
+            for (const char* name : {"URLLabel", "DonateLabel2"}) {
+                QWidget* link = box.findChild<QWidget*>(name);
+                QStatusTipEvent hover(link->statusTip());
+                QApplication::sendEvent(link, &hover);
+                hints << form.findChild<QStatusBar*>("StatusBar1")->currentMessage();
+                QVERIFY(link->toolTip().isEmpty());
+            }
+        };
+        setWindowOpener(&opener);
         about->trigger();
-        QCOMPARE(seenVersion, QString::fromStdString(versionText()));
+        setWindowOpener(nullptr);
+        QCOMPARE(opener.shown, QStringList{"TAboutBox"});
+        QCOMPARE(opener.version, QString::fromStdString(versionText()));
+        QCOMPARE(hints, (QStringList{"Visit website.", "Make a donation."}));
         form.close();
     }
 

@@ -4,7 +4,6 @@
 #include "ui/Prompts.h"
 
 #include <QResource>
-#include <QUrl>
 
 static void initHelpResource() {
     Q_INIT_RESOURCE(help);
@@ -82,7 +81,7 @@ void openHelp(Platform& platform, const std::string& programFolder, QWidget* own
         return;
     }
     // What the viewer makes of it is not examined: without one nothing is reported.
-    prompts().openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    prompts().openDocument(QString::fromStdString(path));
 }
 
 } // namespace kestrine

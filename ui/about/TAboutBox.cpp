@@ -6,6 +6,7 @@
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "ui/Prompts.h"
+#include "ui/WindowLook.h"
 #include "ui/about/WebAddresses.h"
 
 #include <QApplication>
@@ -22,10 +23,6 @@ static void initPictures() {
 namespace kestrine {
 
 namespace {
-
-QColor toQColor(Rgb rgb) {
-    return QColor(rgb.red, rgb.green, rgb.blue);
-}
 
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -56,18 +53,15 @@ void useProgramIcon() {
     QApplication::setWindowIcon(programIcon());
 }
 
-TAboutBox::TAboutBox(const AppState& state, QWidget* parent)
+TAboutBox::TAboutBox(const AppState& state, QWidget* parent, QStatusBar* hints)
     : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>()), state_(state) {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(318, 243);
 
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
-    QFont title = font;
+    useWindowFont(this);
+    QFont title = font();
     title.setPixelSize(21);
     title.setBold(true);
     ui->ProductName->setFont(title);
@@ -79,6 +73,7 @@ TAboutBox::TAboutBox(const AppState& state, QWidget* parent)
     // It ends where the "Donation" link begins.
     fitWidth(ui->DonateLabel1, ui->DonateLabel2->x() - ui->DonateLabel1->x());
 
+    routeHintsTo(this, hints);
     // Labels have no click of their own.
     ui->URLLabel->installEventFilter(this);
     ui->DonateLabel2->installEventFilter(this);
@@ -101,10 +96,7 @@ void TAboutBox::FormShow() {
     ui->NoticeLabel->setText(QString::fromStdString(noticeText()));
 
     const ColourValue colour = state_.Settings.FormColour;
-    QPalette window = palette();
-    window.setColor(QPalette::Window, toQColor(resolveColour(colour)));
-    window.setColor(QPalette::WindowText, toQColor(ShadeColour(colour, -120)));
-    setPalette(window);
+    applyWindowColours(this, colour);
     const QColor light = toQColor(ShadeColour(colour, +50));
     for (QWidget* label :
          {static_cast<QWidget*>(ui->ProductName), static_cast<QWidget*>(ui->URLLabel),

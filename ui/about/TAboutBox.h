@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QStatusBar;
+
 namespace Ui {
 class TAboutBox;
 }
@@ -23,7 +25,8 @@ class TAboutBox : public QDialog {
     Q_OBJECT
 
 public:
-    TAboutBox(const AppState& state, QWidget* parent = nullptr);
+    // The box has no status bar: the hints of its links go to `hints`, the main window's.
+    TAboutBox(const AppState& state, QWidget* parent = nullptr, QStatusBar* hints = nullptr);
     ~TAboutBox() override;
 
 public Q_SLOTS:

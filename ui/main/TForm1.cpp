@@ -11,6 +11,7 @@
 #include "platform/HotKey.h"
 #include "settings/SettingsFile.h"
 #include "ui/WindowLook.h"
+#include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
 
@@ -115,7 +116,7 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     ui->SourceFileEdit->installEventFilter(this);
     ui->DestFileEdit->installEventFilter(this);
 
-    AboutBox = std::make_unique<TAboutBox>(state_, this);
+    AboutBox = std::make_unique<TAboutBox>(state_, this, ui->StatusBar1);
     JvApplicationHotKey1 = std::make_unique<GlobalHotKey>([this] { Help(); });
 }
 
@@ -390,7 +391,7 @@ void TForm1::Help() {
     inHelp_ = false;
 }
 
-void TForm1::About1Click() { AboutBox->exec(); }
+void TForm1::About1Click() { windowOpener().runModal(*AboutBox); }
 
 // ---- Number fields -------------------------------------------------------------------------
 
