@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation fonts-dejavu-core
   fp-utils
+  # Opening the help: xdg-open (which asks `file` for the type) and a viewer for compiled help.
   xdg-utils file xchm
   time util-linux coreutils locales
 )
