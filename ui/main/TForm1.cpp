@@ -10,6 +10,9 @@
 #include "core/Text.h"
 #include "settings/SettingsFile.h"
 #include "ui/WindowLook.h"
+#include "ui/WindowOpener.h"
+#include "ui/hexview/TForm4.h"
+#include "ui/hexview/THexViewer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -111,6 +114,8 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     }
     ui->SourceFileEdit->installEventFilter(this);
     ui->DestFileEdit->installEventFilter(this);
+
+    hexViewer_ = std::make_unique<TForm4>(state_, platform_, *this);
 }
 
 TForm1::~TForm1() = default;
@@ -372,7 +377,29 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TForm1::HexViewButtonClick() {}
+void TForm1::HexViewButtonClick() {
+    guarded([this] {
+        const std::string remembered = fieldText(Field::SourceFile);
+        ChangeSourceFile(ctx_);
+        if (trimmed(remembered).empty() || !platform_.fileExists(remembered))
+            return;
+        if (state_.SourceFileSize >= kHexViewerSizeLimit) {
+            messageBox(BoxKind::Warning,
+                       "The hex file viewer can only function with source files under 2GB in size.");
+            return;
+        }
+        THexViewer* grid = hexViewer_->HexViewer1();
+        grid->setFileName(remembered);
+        // The grid's file is released however the showing ends.
+        struct Release {
+            THexViewer* grid;
+            ~Release() { grid->CloseFile(); }
+        } release{grid};
+        if (hexViewer_->FormShow())
+            windowOpener().runModal(*hexViewer_);
+    });
+}
+
 void TForm1::Settings1Click() {}
 void TForm1::Help() {}
 void TForm1::About1Click() {}
