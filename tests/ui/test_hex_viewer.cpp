@@ -212,7 +212,7 @@ private Q_SLOTS:
             QVERIFY(!in(&viewer, "SetStartButton")->isEnabled());
             auto* accept = in<QPushButton>(&viewer, "AcceptBitBtn");
             QVERIFY(accept->isDefault());
-            QTest::mouseClick(accept, Qt::LeftButton);
+            QTest::keyClick(grid, Qt::Key_Return); // the default button
             QVERIFY(!accept->isEnabled() && viewer.isVisible());
             checked = true;
         });
@@ -250,7 +250,9 @@ private Q_SLOTS:
             QScrollBar* bar = viewer.ScrollBar();
             QVERIFY(bar->isEnabled());
             QCOMPARE(bar->maximum(),
-                     2147483647 - bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, bar) + 1);
+                     2147483647 -
+                         bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, bar) +
+                         1);
             grid->setFocus();
             QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); // bit 4 of the size is set
             QCOMPARE(grid->Offset(), Position(0x7FFFFFEF));
