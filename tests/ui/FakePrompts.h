@@ -76,10 +76,11 @@ public:
 private:
     template <typename T>
     static std::optional<T> next(std::deque<std::optional<T>>& queue) {
-        if (queue.empty())
-            return std::nullopt;
-        std::optional<T> value = queue.front();
-        queue.pop_front();
+        std::optional<T> value;
+        if (!queue.empty()) {
+            value.swap(queue.front());
+            queue.pop_front();
+        }
         return value;
     }
 };

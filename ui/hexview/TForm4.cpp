@@ -2,14 +2,13 @@
 
 #include "ui_TForm4.h"
 
-#include "core/Colour.h"
 #include "core/Fields.h"
 #include "core/Numbers.h"
 #include "core/Text.h"
+#include "ui/WindowLook.h"
 #include "ui/hexview/THexViewer.h"
 
 #include <QPainter>
-#include <QStatusTipEvent>
 #include <QStyle>
 
 #include <algorithm>
@@ -19,27 +18,13 @@ namespace kestrine {
 
 namespace {
 
-QColor toQColor(Rgb rgb) {
-    return QColor(rgb.red, rgb.green, rgb.blue);
-}
-QColor toQColor(Rgb8 rgb) {
+QColor markColour(Rgb8 rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
 // Scroll bar positions are int; the viewer only opens on files below 2^31 bytes.
 int scrollPosition(Position position) {
     return static_cast<int>(std::clamp<Position>(position, 0, std::numeric_limits<int>::max()));
-}
-
-QFont windowFont() {
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
 }
 
 } // namespace
@@ -52,8 +37,9 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(658, 416);
 
-    setFont(windowFont());
-    QFont buttonFont = windowFont();
+    useWindowFont(this);
+    routeHintsTo(this, ui->StatusBar1);
+    QFont buttonFont = font();
     buttonFont.setPointSize(8);
     for (QWidget* button : std::initializer_list<QWidget*>{
              ui->SetStartButton, ui->ClearStartButton, ui->GoToStartButton, ui->SetFinishButton,
@@ -73,7 +59,6 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
     grid->OnDrawCell = [this](QPainter& painter, int column, int row, const QRect& rect) {
         HexViewer1DrawCell(painter, column, row, rect);
     };
-    ui->StatusBar1->setAutoFillBackground(true);
 
     connect(grid, &THexViewer::Click, this, &TForm4::ReposScrollBar);
     connect(grid, &THexViewer::DblClick, this, &TForm4::HexViewer1DblClick);
@@ -106,23 +91,12 @@ Position TForm4::cursorPosition() const {
     return cellPosition(ui->HexViewer1->Offset(), ui->HexViewer1->Col(), ui->HexViewer1->Row());
 }
 
-void TForm4::applyColours() {
-    const ColourValue colour = state_.Settings.FormColour;
-    QPalette window = palette();
-    window.setColor(QPalette::Window, toQColor(resolveColour(colour)));
-    window.setColor(QPalette::WindowText, toQColor(ShadeColour(colour, -120)));
-    setPalette(window);
-    QPalette status = ui->StatusBar1->palette();
-    status.setColor(QPalette::Window, toQColor(ShadeColour(colour, -30)));
-    ui->StatusBar1->setPalette(status);
-}
-
 bool TForm4::FormShow() {
     picks_ = Picks{};
     move(main_.windowLeft(), main_.windowTop());
-    applyColours();
+    applyWindowColours(this, state_.Settings.FormColour, ui->StatusBar1);
     ui->FileSizeLabel->setText(QString::fromStdString(
-        "File Size: " + formatSize(state_.SourceFileSize, platform_.thousandsSeparator())));
+        "File Size: " + sizeTextWith(state_.SourceFileSize, platform_.thousandsSeparator())));
     ui->FileSizeLabel->adjustSize();
 
     QScrollBar* bar = ui->ScrollBar;
@@ -252,7 +226,7 @@ void TForm4::HexViewer1DrawCell(QPainter& painter, int column, int row, const QR
     for (Marking marking : markingsAt(position, picks_, state_.nLastFoundPos)) {
         const MarkStyle style = markStyle(marking);
         DrawField(grid->cellText(column, row), rect, painter, grid->font(), 0, style.bold,
-                  toQColor(style.text), toQColor(style.background));
+                  markColour(style.text), markColour(style.background));
     }
 }
 
@@ -319,20 +293,5 @@ void TForm4::CloseBitBtnClick() {
 }
 
 void TForm4::SearchButtonClick() {}
-
-void TForm4::ShowHint(const QString& hint) {
-    ui->StatusBar1->showMessage(hint);
-}
-
-bool TForm4::event(QEvent* event) {
-    // Hints go to the status bar, never into pop-up tips.
-    if (event->type() == QEvent::StatusTip) {
-        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
-        return true;
-    }
-    if (event->type() == QEvent::ToolTip)
-        return true;
-    return QDialog::event(event);
-}
 
 } // namespace kestrine

@@ -58,18 +58,13 @@ public Q_SLOTS:
     // The text search (its own piece of work) fills this in.
     void SearchButtonClick();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     bool HexViewer1SelectCell(int column, int row);
     void HexViewer1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
     void SetButtonStates();
     void SetPositionLabels();
     void showLabels(const PositionLabels& labels);
-    void applyColours();
     Position cursorPosition() const;
-    void ShowHint(const QString& hint);
 
     std::unique_ptr<Ui::TForm4> ui;
     AppState& state_;

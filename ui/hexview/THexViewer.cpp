@@ -35,29 +35,20 @@ THexViewer::THexViewer(QWidget* parent) : QWidget(parent), platform_(&Platform::
         cells_[r][0] = QString::fromStdString(page_.rowHeaders[r - 1]);
 }
 
-THexViewer::~THexViewer() {
-    closeHandle();
-}
-
-void THexViewer::closeHandle() {
-    if (handle_ < 0)
-        return;
-    std::string why;
-    platform_->close(handle_, why); // a reader has nothing to lose on a failed close
-    handle_ = -1;
-}
+// The handle closes with the grid; a reader has nothing to lose on a failed close.
+THexViewer::~THexViewer() = default;
 
 void THexViewer::setFileName(const std::string& name) {
     if (!fileName_.empty()) {
         fileName_.clear();
         offset_ = 0;
         page_.size = 0;
-        closeHandle();
+        handle_.reset();
     }
     std::string why;
     const int handle = platform_->openShared(name, why);
     if (handle >= 0) {
-        handle_ = handle;
+        handle_ = FileHandle(*platform_, handle);
         fileName_ = name;
     }
     setOffset(0);
@@ -75,8 +66,8 @@ void THexViewer::setOffset(Position value) {
         offset_ = 0;
     } else {
         std::string why;
-        size = handle_ >= 0 && platform_->seek(handle_, offset_, why)
-                   ? platform_->read(handle_, buffer.data(), buffer.size(), why)
+        size = handle_.isOpen() && platform_->seek(handle_.get(), offset_, why)
+                   ? platform_->read(handle_.get(), buffer.data(), buffer.size(), why)
                    : -1;
         if (size < 0) {
             offset_ = 0;
@@ -88,7 +79,7 @@ void THexViewer::setOffset(Position value) {
 
 void THexViewer::CloseFile() {
     if (!fileName_.empty())
-        closeHandle();
+        handle_.reset();
 }
 
 void THexViewer::showPage(const HexPage& page) {

@@ -77,11 +77,10 @@ protected:
 
 private:
     void showPage(const HexPage& page);
-    void closeHandle();
 
     Platform* platform_;
     std::string fileName_;
-    int handle_ = -1;
+    FileHandle handle_;
     Position offset_ = 0;
     HexPage page_;
     std::array<std::array<QString, kGridColumns>, kGridRows> cells_;
