@@ -23,6 +23,8 @@ struct AppState {
     // Share of the bytes written by the block loop, read by the progress timer.
     double CopyProgress = 0.0;
     std::string StartupTitle = "Kestrine";
+    // The hex viewer's last search hit; only a hit changes it, it lasts for the whole run.
+    Position nLastFoundPos = 0;
 
     int ExitCode = 0;
 };

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Makes docs/main-window.png from the real program on a private Xvfb: a remembered source file,
 # a start position and a length typed in, the pointer over the Copy button (its hint shows).
-# Then docs/about-box.png: the About box opened from the menu.
+# Then docs/hex-viewer.png: the hex viewer on the same file with a start and a finish picked by
+# double clicks on the bytes; then docs/about-box.png: the About box opened from the menu.
 #
-#   scripts/screenshot.sh [output.png [about.png]]   KESTRINE=/path/to/kestrine to pick the build
+#   scripts/screenshot.sh [main.png [hex.png [about.png]]]   KESTRINE=/path/to/kestrine
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 exe=${KESTRINE:-$here/build/kestrine}
 out=${1:-$here/docs/main-window.png}
-about_out=${2:-$here/docs/about-box.png}
+hex_out=${2:-$(dirname "$out")/hex-viewer.png}
+about_out=${3:-$(dirname "$out")/about-box.png}
 [ -x "$exe" ] || { echo "no executable at $exe (build first, or set KESTRINE)" >&2; exit 2; }
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
@@ -31,7 +33,15 @@ export DISPLAY=$display
 
 # The program keeps Kestrine.ini beside itself, so it runs from the demo folder.
 cp "$exe" "$work/kestrine"
-head -c 1536 /dev/urandom >"$work/disk.img"
+# Some binary bytes, then text, so the viewer's text column has something to show.
+text=""
+while [ ${#text} -lt 1472 ]; do
+  text+='Kestrine copies an exact run of bytes out of a file into a new file. '
+done
+{
+  head -c 64 /dev/urandom
+  printf '%s' "${text:0:1472}"
+} >"$work/disk.img"
 printf '[Kestrine]\nTop=0\nLeft=0\nSaveLastSourceFile=%s\nSaveLastDestFile=%s\n' \
   "$work/disk.img" "$work/disk2.img" >"$work/Kestrine.ini"
 (cd "$work" && exec ./kestrine) >/dev/null 2>&1 &
@@ -55,6 +65,26 @@ sleep 0.5
 mkdir -p "$(dirname "$out")"
 import -window "$id" "$out"
 echo "wrote $out"
+
+# The hex viewer, from its button beside the position fields.
+xdotool mousemove --window "$id" 413 $((menu + 156)) click 1
+viewer=$(timeout 20 xdotool search --sync --onlyvisible --name '^Hex File Viewer$' | head -n 1)
+[ -n "$viewer" ] || { echo "the hex viewer did not appear" >&2; exit 1; }
+cell() { # column row: the middle of a byte cell of the grid
+  echo $((3 + 1 + 77 + ($1 - 1) * 26 + 12)) $((16 + 1 + $2 * 18 + 8))
+}
+xdotool mousemove --window "$viewer" 115 353 click 1 # Clear Start
+xdotool mousemove --window "$viewer" 315 353 click 1 # Clear Finish
+# shellcheck disable=SC2046
+xdotool mousemove --window "$viewer" $(cell 5 3) click --repeat 2 --delay 60 1
+# shellcheck disable=SC2046
+xdotool mousemove --window "$viewer" $(cell 12 11) click --repeat 2 --delay 60 1
+xdotool mousemove --window "$viewer" 612 352 # over Accept: its hint in the status bar
+sleep 0.5
+import -window "$viewer" "$hex_out"
+echo "wrote $hex_out"
+xdotool mousemove --window "$viewer" 612 381 click 1 # Close
+sleep 0.3
 
 xdotool windowfocus --sync "$id" key alt+a # the About command
 about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About$' | head -n 1)

@@ -14,6 +14,8 @@
 #include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
+#include "ui/hexview/TForm4.h"
+#include "ui/hexview/THexViewer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -118,6 +120,7 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
 
     AboutBox = std::make_unique<TAboutBox>(state_, this, ui->StatusBar1);
     JvApplicationHotKey1 = std::make_unique<GlobalHotKey>([this] { Help(); });
+    hexViewer_ = std::make_unique<TForm4>(state_, platform_, *this);
 }
 
 TForm1::~TForm1() = default;
@@ -381,7 +384,29 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TForm1::HexViewButtonClick() {}
+void TForm1::HexViewButtonClick() {
+    guarded([this] {
+        const std::string remembered = fieldText(Field::SourceFile);
+        ChangeSourceFile(ctx_);
+        if (trimmed(remembered).empty() || !platform_.fileExists(remembered))
+            return;
+        if (state_.SourceFileSize >= kHexViewerSizeLimit) {
+            messageBox(BoxKind::Warning,
+                       "The hex file viewer can only function with source files under 2GB in size.");
+            return;
+        }
+        THexViewer* grid = hexViewer_->HexViewer1();
+        grid->setFileName(remembered);
+        // The grid's file is released however the showing ends.
+        struct Release {
+            THexViewer* grid;
+            ~Release() { grid->CloseFile(); }
+        } release{grid};
+        if (hexViewer_->FormShow())
+            windowOpener().runModal(*hexViewer_);
+    });
+}
+
 void TForm1::Settings1Click() {}
 void TForm1::Help() {
     // A second F1 while the error box of the first is up would only stack boxes.

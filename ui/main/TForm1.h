@@ -20,6 +20,7 @@ namespace kestrine {
 
 class GlobalHotKey;
 class TAboutBox;
+class TForm4;
 
 class TForm1 : public QMainWindow, public Host {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
     void applyFileFilter();
 
     Context& context() { return ctx_; }
+    // The hex viewer, created once with the main window and shown from HexViewButton.
+    TForm4* HexViewer() const { return hexViewer_.get(); }
     FileDialogState& OpenDialog1() { return openDialog1_; }
     FileDialogState& OpenDialog2() { return openDialog2_; }
 
@@ -82,8 +85,8 @@ public Q_SLOTS:
     void IncOffsetButtonClick();
     void DecOffsetButtonClick();
 
-    // Their windows are built separately; the commands are in place and wired already.
     void HexViewButtonClick();
+    // Their windows are built separately; the commands are in place and wired already.
     void Settings1Click();
     // The help file written beside the executable when needed, and opened (Help1, F1 anywhere).
     void Help();
@@ -109,8 +112,7 @@ private:
     void prepareDialog(FileDialogState& dialog, const std::string& lastPath, bool prefSwitch,
                        const std::string& prefPath, Field field, const QString& title);
     // Runs a handler; what it does not catch goes to the general error report.
-    template <typename F>
-    void guarded(F&& handler);
+    template <typename F> void guarded(F&& handler);
 
     std::unique_ptr<Ui::TForm1> ui;
     AppState& state_;
@@ -124,7 +126,11 @@ private:
     bool inHelp_ = false;
     int logLines_ = 0;
     bool exitWriteFailed_ = false;
+    std::unique_ptr<TForm4> hexViewer_;
 };
+
+// The hex viewer positions files with 32-bit values: it opens only on smaller files.
+constexpr Position kHexViewerSizeLimit = Position{1} << 31;
 
 // The typed length limits of the number fields.
 constexpr int kDecimalFieldLimit = 19;

@@ -1,0 +1,369 @@
+// The hex grid on real files with counted reads, and the viewer window opened from the real main
+// window through a scripted opener, under the offscreen platform.
+
+#include "core/CommandLine.h"
+#include "tests/core/TestPlatform.h"
+#include "tests/ui/FakePrompts.h"
+#include "ui/WindowOpener.h"
+#include "ui/hexview/TForm4.h"
+#include "ui/hexview/THexViewer.h"
+#include "ui/main/TForm1.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+using namespace kestrine;
+using kestrine::testing::FakePrompts;
+using kestrine::testing::TestPlatform;
+
+namespace {
+
+// Shows the window without a modal loop, lets the test act on it, then closes it.
+class ScriptedOpener : public WindowOpener {
+public:
+    std::function<void(TForm4&)> script;
+    int runs = 0;
+    void runModal(QDialog& window) override {
+        ++runs;
+        window.show();
+        window.activateWindow();
+        if (QTest::qWaitForWindowActive(&window) && script)
+            script(static_cast<TForm4&>(window));
+        window.close();
+    }
+};
+
+void sparseFile(const QString& path, off_t size) {
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+QColor pixelOf(THexViewer* grid, int column, int row) {
+    const QRect cell = grid->cellRect(column, row);
+    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
+}
+
+void doubleClickCell(THexViewer* grid, int column, int row) {
+    const QPoint at = grid->cellRect(column, row).center();
+    QTest::mouseClick(grid, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid, Qt::LeftButton, {}, at);
+}
+
+} // namespace
+
+class TestHexViewer : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TestPlatform> platform;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<FakePrompts> fake;
+    ScriptedOpener opener;
+    std::unique_ptr<TForm1> form;
+
+    QString makeFile(const QString& name, std::size_t size) {
+        const QString path = dir->filePath(name);
+        testing::writeFile(path.toStdString(), testing::randomBytes(size));
+        return path;
+    }
+    template <typename T = QWidget> static T* in(QWidget* window, const QString& name) {
+        T* found = window->findChild<T*>(name);
+        if (!found)
+            qFatal("no %s", qPrintable(name));
+        return found;
+    }
+    QLineEdit* field(const QString& name) { return in<QLineEdit>(form.get(), name); }
+    // The main window on `source` with the given decimal fields, then the hex view button.
+    void openViewer(const QString& source, const QString& start, const QString& length,
+                    std::function<void(TForm4&)> script) {
+        if (!form) {
+            form = std::make_unique<TForm1>(*state, *platform);
+            form->Init();
+        }
+        field("SourceFileEdit")->setText(source);
+        field("StartDecEdit")->setText(start);
+        field("OffsetDecEdit")->setText(length);
+        opener.script = std::move(script);
+        QTest::mouseClick(in(form.get(), "HexViewButton"), Qt::LeftButton);
+    }
+
+private Q_SLOTS:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        platform = std::make_unique<TestPlatform>();
+        state = std::make_unique<AppState>();
+        initState(*state, *platform);
+        state->ProgramFolder = dir->path().toStdString() + "/";
+        fake = std::make_unique<FakePrompts>();
+        setPrompts(fake.get());
+        opener = {};
+        setWindowOpener(&opener);
+    }
+
+    void cleanup() {
+        form.reset();
+        setPrompts(nullptr);
+        setWindowOpener(nullptr);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+    }
+
+    // Offsets assigned one after another: the page shown and the reads it took.
+    void pageLoads_data() {
+        QTest::addColumn<int>("fileSize");
+        QTest::addColumn<QList<qint64>>("offsets"); // -1 PageUp, -2 PageDown
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("reads"); // after opening, which reads page 0
+        QTest::newRow("bit 4 cleared, same offset once")
+            << 1000 << QList<qint64>{0x35, 0x35, 0x25} << 0x25LL << 256 << 1;
+        QTest::newRow("offset 0 always again") << 1000 << QList<qint64>{0, 0} << 0LL << 256 << 2;
+        QTest::newRow("300 bytes: PageDown twice")
+            << 300 << QList<qint64>{-2, -2} << 0x100LL << 44 << 1;
+        QTest::newRow("PageUp at 0x80") << 1000 << QList<qint64>{0x80, -1} << 0LL << 256 << 2;
+        QTest::newRow("PageUp at 0x180") << 1000 << QList<qint64>{0x180, -1} << 0x80LL << 256 << 2;
+        QTest::newRow("empty file: PageDown") << 0 << QList<qint64>{-2} << 0LL << 0 << 0;
+        QTest::newRow("past the end") << 1000 << QList<qint64>{5000} << 5000LL << 0 << 1;
+        QTest::newRow("negative offset") << 1000 << QList<qint64>{-256} << 0LL << 0 << 0;
+    }
+    void pageLoads() {
+        QFETCH(int, fileSize);
+        QFETCH(QList<qint64>, offsets);
+        THexViewer grid;
+        grid.setPlatform(*platform);
+        grid.setFileName(makeFile("f.bin", fileSize).toStdString());
+        QCOMPARE(platform->reads, 1);
+        for (qint64 v : offsets) {
+            if (v == -1 || v == -2)
+                QTest::keyClick(&grid, v == -1 ? Qt::Key_PageUp : Qt::Key_PageDown);
+            else
+                grid.setOffset(v);
+        }
+        QTEST(qint64(grid.Offset()), "offset");
+        QTEST(int(grid.Size()), "size");
+        QTEST(platform->reads - 1, "reads");
+        QCOMPARE(grid.cellText(0, 1), QString::fromStdString(rowHeaderText(grid.Offset())));
+        if (fileSize == 300) {
+            QCOMPARE(grid.cellText(13, 3), QString());
+            QCOMPARE(grid.cellText(17, 3).size(), 12);
+        }
+    }
+
+    // Names that open nothing, and a released handle: no message, the empty page at 0.
+    void emptyPages() {
+        const QString file = makeFile("f.bin", 1000);
+        const QString fifo = dir->filePath("pipe");
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        THexViewer grid;
+        grid.setPlatform(*platform);
+        for (const QString& name : {dir->filePath("missing"), dir->path(), fifo}) {
+            grid.setFileName(name.toStdString());
+            QCOMPARE(grid.FileName(), std::string());
+            QCOMPARE(grid.Size(), 0u);
+            QCOMPARE(grid.cellText(1, 1), QString());
+        }
+        grid.setFileName(file.toStdString());
+        grid.CloseFile();
+        grid.setOffset(0x300);
+        QCOMPARE(grid.FileName(), file.toStdString());
+        QCOMPARE(grid.Offset(), Position(0));
+        QCOMPARE(grid.Size(), 0u);
+        QCOMPARE(grid.cellText(0, 16), "$000000F0");
+        grid.setFileName(file.toStdString()); // opens again
+        QCOMPARE(grid.Size(), 256u);
+        platform->failReadAt = platform->reads + 1;
+        grid.setOffset(0x200);
+        QCOMPARE(grid.Offset(), Position(0));
+        QCOMPARE(grid.Size(), 0u);
+        QVERIFY(fake->boxes.empty() && fake->errors.empty());
+    }
+
+    // Open on a file, pick two bytes by double click, Accept; Copy then takes exactly them.
+    void pickAcceptAndCopy() {
+        const QString source = makeFile("src.bin", 2000);
+        bool checked = false;
+        openViewer(source, "0", "0", [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            QCOMPARE(viewer.pos(), form->pos());
+            QCOMPARE(in<QLabel>(&viewer, "FileSizeLabel")->text(), "File Size: 2,000 bytes (2KB)");
+            QCOMPARE(grid->Offset(), Position(0));
+            doubleClickCell(grid, 12, 9); // 0x8B
+            doubleClickCell(grid, 5, 3);  // 0x24, before it: exchanged
+            QCOMPARE(pixelOf(grid, 5, 3), QColor(0, 255, 0));
+            QCOMPARE(pixelOf(grid, 12, 9), QColor(255, 0, 0));
+            QCOMPARE(in<QLabel>(&viewer, "StartOffsetLabel")->text(), "Start Pos: 24h  36d");
+            QCOMPARE(in<QLabel>(&viewer, "OffsetLabel")->text(), "Offset Length: 67h  103d");
+            QVERIFY(!in(&viewer, "SetStartButton")->isEnabled());
+            auto* accept = in<QPushButton>(&viewer, "AcceptBitBtn");
+            QVERIFY(accept->isDefault());
+            QTest::keyClick(grid, Qt::Key_Return); // the default button
+            QVERIFY(!accept->isEnabled() && viewer.isVisible());
+            checked = true;
+        });
+        QVERIFY(checked);
+        QCOMPARE(field("StartDecEdit")->text(), "36");
+        QCOMPARE(field("OffsetDecEdit")->text(), "103");
+        QCOMPARE(field("StartHexEdit")->text(), "24");
+        QCOMPARE(field("OffsetHexEdit")->text(), "67");
+        // The grid's file was released when the window closed.
+        form->HexViewer()->HexViewer1()->setOffset(0x100);
+        QCOMPARE(form->HexViewer()->HexViewer1()->Size(), 0u);
+
+        const QString dest = dir->filePath("out.bin");
+        field("DestFileEdit")->setText(dest);
+        QTest::mouseClick(in(form.get(), "CopyBitBtn"), Qt::LeftButton);
+        const auto all = testing::readFile(source.toStdString());
+        QVERIFY(testing::readFile(dest.toStdString()) ==
+                std::vector<char>(all.begin() + 36, all.begin() + 140));
+    }
+
+    // The 2^31 limit, and the window's paging on a file just under it (sparse, nothing written).
+    void sizeLimit() {
+        const QString huge = dir->filePath("huge.bin");
+        sparseFile(huge, off_t{1} << 31);
+        openViewer(huge, "0", "0", [](TForm4&) { QFAIL("opened on 2 GiB"); });
+        QCOMPARE(opener.runs, 0);
+        QCOMPARE(fake->boxes.size(), std::size_t(1));
+        QCOMPARE(fake->boxes[0].kind, BoxKind::Warning);
+        QCOMPARE(fake->boxes[0].text,
+                 "The hex file viewer can only function with source files under 2GB in size.");
+
+        sparseFile(huge, (off_t{1} << 31) - 1);
+        openViewer(huge, "0", "0", [](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            QScrollBar* bar = viewer.ScrollBar();
+            QVERIFY(bar->isEnabled());
+            QCOMPARE(bar->maximum(),
+                     2147483647 -
+                         bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, bar) +
+                         1);
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); // bit 4 of the size is set
+            QCOMPARE(grid->Offset(), Position(0x7FFFFFEF));
+            QCOMPARE(grid->Size(), 16u);
+            QCOMPARE(bar->value(), bar->maximum());
+            QCOMPARE(grid->cellText(1, 0), "$F");
+            QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+            QCOMPARE(grid->Offset(), Position(0));
+            QCOMPARE(bar->value(), 0);
+            QCOMPARE(grid->cellText(1, 0), "$0");
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            QCOMPARE(grid->Offset(), Position(256));
+        });
+        QCOMPARE(opener.runs, 1);
+    }
+
+    // Opening rules: the fields' values, the page, the scroll bar after a larger file.
+    void showing_data() {
+        QTest::addColumn<int>("fileSize");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<QString>("labels");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("start 500")
+            << 1000 << "500"
+            << "0" << 484LL
+            << "Start Pos: 1F4h  500d|Finish Pos: <undefined>|Offset Length: <undefined>" << true;
+        QTest::newRow("length 100")
+            << 1000 << "0"
+            << "100" << 0LL
+            << "Start Pos: <undefined>|Finish Pos: 64h  100d|Offset Length: <undefined>" << true;
+        QTest::newRow("256 bytes")
+            << 256 << "0x35"
+            << "0" << 0x25LL
+            << "Start Pos: 35h  53d|Finish Pos: <undefined>|Offset Length: <undefined>" << false;
+        QTest::newRow("empty start field") << 1000 << ""
+                                           << "0" << -1LL << "" << true;
+    }
+    void showing() {
+        QFETCH(int, fileSize);
+        QFETCH(QString, start);
+        QFETCH(QString, length);
+        QFETCH(qint64, offset);
+        QFETCH(QString, labels);
+        QFETCH(bool, scrolls);
+        openViewer(makeFile("big.bin", 5000), "0", "0", {}); // the scroll bar was enabled
+        const QString file = makeFile("f.bin", fileSize);
+        std::optional<qint64> shownAt;
+        openViewer(file, start, length, [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            shownAt = grid->Offset();
+            QStringList texts;
+            for (const char* name : {"StartOffsetLabel", "FinishOffsetLabel", "OffsetLabel"})
+                texts << in<QLabel>(&viewer, name)->text();
+            QCOMPARE(texts.join('|'), labels);
+            QCOMPARE(viewer.ScrollBar()->isEnabled(), scrolls);
+            QCOMPARE(grid->cellText(1, 0), QString("$%1").arg(offset & 15, 0, 16).toUpper());
+            QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());
+            if (start == "500") // the start cell, in row 2, is lime
+                QCOMPARE(pixelOf(grid, 1, 2), QColor(0, 255, 0));
+        });
+        if (offset < 0) {
+            QCOMPARE(opener.runs, 1);
+            QCOMPARE(fake->errors.size(), std::size_t(1));
+            QCOMPARE(fake->errors[0], "'' is not a valid integer value.");
+            return;
+        }
+        QVERIFY(shownAt && *shownAt == offset);
+    }
+
+    // Cells past the file size and the text column refuse the cursor; a double click there
+    // applies to the cursor cell. CharLabel shows the byte's character.
+    void cursorCells() {
+        const QString file = dir->filePath("twenty.bin");
+        std::vector<char> data(20, 'k');
+        data[3] = 0x07;
+        testing::writeFile(file.toStdString(), data);
+        state->nLastFoundPos = 0x13;
+        openViewer(file, "0", "0", [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            auto* charLabel = in<QLabel>(&viewer, "CharLabel");
+            QCOMPARE(pixelOf(grid, 4, 2), QColor(192, 192, 192)); // the last hit
+            QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(4, 1).center());
+            QCOMPARE(charLabel->text(), " ");
+            QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(5, 2).center()); // at size
+            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(5, 2));
+            QCOMPARE(charLabel->text(), "");
+            doubleClickCell(grid, 6, 2); // past the size: the cursor cell is chosen
+            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(5, 2));
+            QCOMPARE(viewer.picks().startPos, Position(20));
+            doubleClickCell(grid, 17, 1);
+            QCOMPARE(grid->Col(), 5); // the second double click cleared the start again
+            QVERIFY(!viewer.picks().startSet);
+            grid->setFocus();
+            QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(16, 1).center());
+            QTest::keyClick(grid, Qt::Key_Right);
+            QCOMPARE(grid->Col(), 16);
+            QTest::mouseClick(in(&viewer, "SetStartButton"), Qt::LeftButton);
+            QTest::mouseClick(in(&viewer, "SetFinishButton"), Qt::LeftButton);
+            const QColor same = pixelOf(grid, 16, 1);
+            QCOMPARE(same, QColor(255, 255, 0));
+            // Off the main window below it, so the pointer is over this window only.
+            viewer.move(form->frameGeometry().right() + 10, viewer.y());
+            QTest::mouseMove(in(&viewer, "ClearFinishButton"));
+            QCOMPARE(in<QStatusBar>(&viewer, "StatusBar1")->currentMessage(),
+                     "Clear the finish position.");
+            QCOMPARE(viewer.HexViewer1()->nextInFocusChain(), in(&viewer, "CloseBitBtn"));
+        });
+    }
+};
+
+QTEST_MAIN(TestHexViewer)
+#include "test_hex_viewer.moc"

@@ -1,0 +1,297 @@
+#include "ui/hexview/TForm4.h"
+
+#include "ui_TForm4.h"
+
+#include "core/Fields.h"
+#include "core/Numbers.h"
+#include "core/Text.h"
+#include "ui/WindowLook.h"
+#include "ui/hexview/THexViewer.h"
+
+#include <QPainter>
+#include <QStyle>
+
+#include <algorithm>
+#include <limits>
+
+namespace kestrine {
+
+namespace {
+
+QColor markColour(Rgb8 rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+// Scroll bar positions are int; the viewer only opens on files below 2^31 bytes.
+int scrollPosition(Position position) {
+    return static_cast<int>(std::clamp<Position>(position, 0, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm4>()), state_(state), platform_(platform),
+      main_(mainWindow) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(658, 416);
+
+    useWindowFont(this);
+    routeHintsTo(this, ui->StatusBar1);
+    QFont buttonFont = font();
+    buttonFont.setPointSize(8);
+    for (QWidget* button : std::initializer_list<QWidget*>{
+             ui->SetStartButton, ui->ClearStartButton, ui->GoToStartButton, ui->SetFinishButton,
+             ui->ClearFinishButton, ui->GoToFinishButton, ui->AcceptBitBtn, ui->CloseBitBtn})
+        button->setFont(buttonFont);
+    QFont courier(QStringLiteral("Courier New"));
+    courier.setStyleHint(QFont::Monospace);
+    courier.setPointSize(9);
+    ui->CharLabel->setFont(courier);
+    ui->CharLabel->adjustSize();
+
+    THexViewer* grid = ui->HexViewer1;
+    grid->setPlatform(platform);
+    grid->setFont(courier);
+    grid->setDefaultRowHeight(17);
+    grid->OnSelectCell = [this](int column, int row) { return HexViewer1SelectCell(column, row); };
+    grid->OnDrawCell = [this](QPainter& painter, int column, int row, const QRect& rect) {
+        HexViewer1DrawCell(painter, column, row, rect);
+    };
+
+    connect(grid, &THexViewer::Click, this, &TForm4::ReposScrollBar);
+    connect(grid, &THexViewer::DblClick, this, &TForm4::HexViewer1DblClick);
+    connect(grid, &THexViewer::KeyDown, this, &TForm4::HexViewer1KeyDown);
+    connect(ui->ScrollBar, &QScrollBar::actionTriggered, this, &TForm4::ScrollBarScroll);
+    connect(ui->ScrollBar, &QScrollBar::sliderReleased, this,
+            [this] { ScrollBarScroll(QAbstractSlider::SliderNoAction); });
+    connect(ui->SetStartButton, &QToolButton::clicked, this, &TForm4::SetStartButtonClick);
+    connect(ui->SetFinishButton, &QToolButton::clicked, this, &TForm4::SetFinishButtonClick);
+    connect(ui->ClearStartButton, &QToolButton::clicked, this, &TForm4::ClearStartButtonClick);
+    connect(ui->ClearFinishButton, &QToolButton::clicked, this, &TForm4::ClearFinishButtonClick);
+    connect(ui->GoToStartButton, &QToolButton::clicked, this, &TForm4::GoToStartButtonClick);
+    connect(ui->GoToFinishButton, &QToolButton::clicked, this, &TForm4::GoToFinishButtonClick);
+    connect(ui->AcceptBitBtn, &QPushButton::clicked, this, &TForm4::AcceptBitBtnClick);
+    connect(ui->CloseBitBtn, &QPushButton::clicked, this, &TForm4::CloseBitBtnClick);
+    connect(ui->SearchButton, &QToolButton::clicked, this, &TForm4::SearchButtonClick);
+}
+
+TForm4::~TForm4() = default;
+
+THexViewer* TForm4::HexViewer1() const {
+    return ui->HexViewer1;
+}
+
+QScrollBar* TForm4::ScrollBar() const {
+    return ui->ScrollBar;
+}
+
+Position TForm4::cursorPosition() const {
+    return cellPosition(ui->HexViewer1->Offset(), ui->HexViewer1->Col(), ui->HexViewer1->Row());
+}
+
+bool TForm4::FormShow() {
+    picks_ = Picks{};
+    move(main_.windowLeft(), main_.windowTop());
+    applyWindowColours(this, state_.Settings.FormColour, ui->StatusBar1);
+    ui->FileSizeLabel->setText(QString::fromStdString(
+        "File Size: " + sizeTextWith(state_.SourceFileSize, platform_.thousandsSeparator())));
+    ui->FileSizeLabel->adjustSize();
+
+    QScrollBar* bar = ui->ScrollBar;
+    const QStyle* look = bar->style();
+    const ScrollSetup setup =
+        scrollSetup(state_.SourceFileSize, bar->height(),
+                    look->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar),
+                    look->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, bar));
+    bar->setEnabled(setup.enabled);
+    bar->setRange(0, setup.enabled ? setup.maximum : 0);
+    bar->setValue(0);
+    bar->setSingleStep(kPageBytes);
+    bar->setPageStep(kPageBytes);
+
+    const std::string startText = main_.fieldText(Field::StartDec);
+    const std::string lengthText = main_.fieldText(Field::OffsetDec);
+    const auto start = parseNumber(startText);
+    const auto length = start ? parseNumber(lengthText) : std::nullopt;
+    if (!start || !length) {
+        main_.reportError(notANumberMessage(start ? lengthText : startText));
+        return false;
+    }
+
+    showLabels(openingLabels(*start, *length));
+    picks_ = Picks::atOpening(*start, *length);
+    ui->HexViewer1->setOffset(*start);
+    bar->setValue(scrollPosition(*start));
+    SetButtonStates();
+    ui->AcceptBitBtn->setEnabled(false);
+    AdjustRowHeader();
+    return true;
+}
+
+void TForm4::showLabels(const PositionLabels& labels) {
+    const std::pair<QLabel*, const std::string*> pairs[] = {{ui->StartOffsetLabel, &labels.start},
+                                                            {ui->FinishOffsetLabel, &labels.finish},
+                                                            {ui->OffsetLabel, &labels.offset}};
+    for (auto [label, text] : pairs) {
+        label->setText(QString::fromStdString(*text));
+        label->adjustSize();
+    }
+}
+
+void TForm4::SetPositionLabels() {
+    showLabels(positionLabels(picks_.startPos, picks_.finishPos));
+}
+
+void TForm4::SetButtonStates() {
+    ui->SetStartButton->setEnabled(!picks_.startSet);
+    ui->GoToStartButton->setEnabled(picks_.startSet);
+    ui->ClearStartButton->setEnabled(picks_.startSet);
+    ui->SetFinishButton->setEnabled(!picks_.finishSet);
+    ui->GoToFinishButton->setEnabled(picks_.finishSet);
+    ui->ClearFinishButton->setEnabled(picks_.finishSet);
+    ui->AcceptBitBtn->setEnabled(true);
+}
+
+void TForm4::AdjustRowHeader() {
+    THexViewer* grid = ui->HexViewer1;
+    const int a = lastHexDigit(grid->cellText(0, 1).toStdString());
+    const int b = lastHexDigit(grid->cellText(1, 0).toStdString());
+    if (a < 0 || a == b)
+        return;
+    const auto captions = columnCaptions(a);
+    for (int i = 0; i < 16; ++i)
+        grid->setCellText(i + 1, 0, QString::fromStdString(captions[i]));
+}
+
+void TForm4::ReposScrollBar() {
+    if (ui->ScrollBar->isEnabled())
+        ui->ScrollBar->setValue(scrollPosition(ui->HexViewer1->Offset()));
+}
+
+void TForm4::ScrollBarScroll(int action) {
+    QScrollBar* bar = ui->ScrollBar;
+    // While the thumb is dragged only its release moves the page.
+    if (action == QAbstractSlider::SliderMove && bar->isSliderDown())
+        return;
+    ui->HexViewer1->setOffset(bar->sliderPosition());
+    AdjustRowHeader();
+}
+
+void TForm4::HexViewer1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if ((modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+        if (key == Qt::Key_Home)
+            ui->HexViewer1->setOffset(0);
+        else if (key == Qt::Key_End)
+            ui->HexViewer1->setOffset(state_.SourceFileSize);
+        ReposScrollBar();
+    }
+    AdjustRowHeader();
+}
+
+bool TForm4::HexViewer1SelectCell(int column, int row) {
+    const THexViewer* grid = ui->HexViewer1;
+    if (!canSelectCell(grid->Offset(), column, row, state_.SourceFileSize))
+        return false;
+    ui->CharLabel->setText(
+        QString::fromLatin1(charAt(grid->page().texts[static_cast<std::size_t>(row - 1)], column)));
+    ui->CharLabel->adjustSize();
+    return true;
+}
+
+void DrawField(const QString& text, const QRect& rect, QPainter& painter, const QFont& font,
+               int alignment, bool bold, const QColor& textColour, const QColor& background) {
+    painter.fillRect(rect, background);
+    QFont styled = font;
+    if (bold)
+        styled.setBold(true);
+    painter.setFont(styled);
+    painter.setPen(textColour);
+    const QRect area = rect.adjusted(2, 2, -2, 0);
+    const Qt::Alignment across = alignment == 1   ? Qt::AlignRight
+                                 : alignment == 2 ? Qt::AlignHCenter
+                                                  : Qt::AlignLeft;
+    painter.save();
+    painter.setClipRect(rect);
+    painter.drawText(area, across | Qt::AlignTop, text);
+    painter.restore();
+}
+
+void TForm4::HexViewer1DrawCell(QPainter& painter, int column, int row, const QRect& rect) {
+    if (column < 1 || column > 16 || row < 1 || row > 16)
+        return;
+    const THexViewer* grid = ui->HexViewer1;
+    const Position position = cellPosition(grid->Offset(), column, row);
+    for (Marking marking : markingsAt(position, picks_, state_.nLastFoundPos)) {
+        const MarkStyle style = markStyle(marking);
+        DrawField(grid->cellText(column, row), rect, painter, grid->font(), 0, style.bold,
+                  markColour(style.text), markColour(style.background));
+    }
+}
+
+void TForm4::HexViewer1DblClick() {
+    picks_.doubleClick(cursorPosition());
+    SetPositionLabels();
+    ui->HexViewer1->update();
+    SetButtonStates();
+}
+
+void TForm4::SetStartButtonClick() {
+    picks_.setStart(cursorPosition());
+    ui->HexViewer1->update();
+    SetButtonStates();
+    SetPositionLabels();
+}
+
+void TForm4::SetFinishButtonClick() {
+    picks_.setFinish(cursorPosition());
+    ui->HexViewer1->update();
+    SetButtonStates();
+    SetPositionLabels();
+}
+
+void TForm4::ClearStartButtonClick() {
+    picks_.clearStart();
+    ui->StartOffsetLabel->setText(QStringLiteral("Start Pos: <undefined>"));
+    SetButtonStates();
+    SetPositionLabels();
+    ui->HexViewer1->update();
+}
+
+void TForm4::ClearFinishButtonClick() {
+    picks_.clearFinish();
+    ui->FinishOffsetLabel->setText(QStringLiteral("Finish Pos: <undefined>"));
+    SetButtonStates();
+    SetPositionLabels();
+    ui->HexViewer1->update();
+}
+
+void TForm4::GoToStartButtonClick() {
+    ui->HexViewer1->setOffset(picks_.startPos);
+    ui->ScrollBar->setValue(scrollPosition(picks_.startPos));
+    AdjustRowHeader();
+}
+
+void TForm4::GoToFinishButtonClick() {
+    ui->HexViewer1->setOffset(picks_.finishPos);
+    ui->ScrollBar->setValue(scrollPosition(picks_.finishPos));
+    AdjustRowHeader();
+}
+
+void TForm4::AcceptBitBtnClick() {
+    const AcceptedRange range = acceptedRange(picks_);
+    main_.setFieldText(Field::StartDec, toDec(range.start));
+    main_.setFieldText(Field::OffsetDec, toDec(range.lengthValue));
+    main_.setFieldText(Field::StartHex, toHex(range.start));
+    main_.setFieldText(Field::OffsetHex, toHex(range.lengthValue));
+    ui->AcceptBitBtn->setEnabled(false);
+}
+
+void TForm4::CloseBitBtnClick() {
+    close();
+}
+
+void TForm4::SearchButtonClick() {}
+
+} // namespace kestrine

@@ -1,0 +1,80 @@
+#pragma once
+// The hex file viewer: the source file a page at a time, on which the user picks the first and
+// the last byte of the copy range; Accept hands both back to the main window's number fields.
+
+#include "core/AppState.h"
+#include "core/Host.h"
+#include "platform/Platform.h"
+#include "ui/hexview/HexPage.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QPainter;
+class QScrollBar;
+
+namespace Ui {
+class TForm4;
+}
+
+namespace kestrine {
+
+class THexViewer;
+
+class TForm4 : public QDialog {
+    Q_OBJECT
+
+public:
+    // `mainWindow` is the main window: its position, its number fields and its error report.
+    TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* parent = nullptr);
+    ~TForm4() override;
+
+    THexViewer* HexViewer1() const;
+    QScrollBar* ScrollBar() const;
+    const Picks& picks() const { return picks_; }
+
+    // Everything a showing starts from (position, colours, labels, scroll bar, the page at the
+    // start position). Returns false, after the error report, when a number field does not
+    // convert; the window is then not shown.
+    bool FormShow();
+
+    // The scroll bar follows the grid's page; the column captions follow the page offset.
+    void ReposScrollBar();
+    void AdjustRowHeader();
+
+public Q_SLOTS:
+    void ScrollBarScroll(int action);
+    void HexViewer1KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void HexViewer1DblClick();
+    void SetStartButtonClick();
+    void SetFinishButtonClick();
+    void ClearStartButtonClick();
+    void ClearFinishButtonClick();
+    void GoToStartButtonClick();
+    void GoToFinishButtonClick();
+    void AcceptBitBtnClick();
+    void CloseBitBtnClick();
+    // The text search (its own piece of work) fills this in.
+    void SearchButtonClick();
+
+private:
+    bool HexViewer1SelectCell(int column, int row);
+    void HexViewer1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
+    void SetButtonStates();
+    void SetPositionLabels();
+    void showLabels(const PositionLabels& labels);
+    Position cursorPosition() const;
+
+    std::unique_ptr<Ui::TForm4> ui;
+    AppState& state_;
+    Platform& platform_;
+    Host& main_;
+    Picks picks_;
+};
+
+// Draws a cell's text over its filled rectangle: alignment 0 left, 1 right, 2 centred.
+void DrawField(const QString& text, const QRect& rect, QPainter& painter, const QFont& font,
+               int alignment, bool bold, const QColor& textColour, const QColor& background);
+
+} // namespace kestrine

@@ -1,0 +1,281 @@
+#include "ui/hexview/THexViewer.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+namespace kestrine {
+
+namespace {
+
+constexpr int kBorder = 1;
+constexpr int kLine = 1;
+
+} // namespace
+
+THexViewer::THexViewer(QWidget* parent) : QWidget(parent), platform_(&Platform::system()) {
+    QFont::insertSubstitutions(QStringLiteral("Courier New"),
+                               {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+                                QStringLiteral("DejaVu Sans Mono")});
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSize(10);
+    setFont(font);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(632, 342);
+
+    cells_[0][0] = QStringLiteral("Offset");
+    const auto captions = columnCaptions(0);
+    for (int c = 1; c <= 16; ++c)
+        cells_[0][c] = QString::fromStdString(captions[c - 1]);
+    page_ = buildPage(0, {});
+    for (int r = 1; r <= 16; ++r)
+        cells_[r][0] = QString::fromStdString(page_.rowHeaders[r - 1]);
+}
+
+// The handle closes with the grid; a reader has nothing to lose on a failed close.
+THexViewer::~THexViewer() = default;
+
+void THexViewer::setFileName(const std::string& name) {
+    if (!fileName_.empty()) {
+        fileName_.clear();
+        offset_ = 0;
+        page_.size = 0;
+        handle_.reset();
+    }
+    std::string why;
+    const int handle = platform_->openShared(name, why);
+    if (handle >= 0) {
+        handle_ = FileHandle(*platform_, handle);
+        fileName_ = name;
+    }
+    setOffset(0);
+}
+
+void THexViewer::setOffset(Position value) {
+    const Position target = pageOffsetFor(value);
+    if (target == offset_ && target != 0)
+        return;
+    offset_ = target;
+
+    std::array<std::uint8_t, kPageBytes> buffer{};
+    std::int64_t size = 0;
+    if (fileName_.empty()) {
+        offset_ = 0;
+    } else {
+        std::string why;
+        size = handle_.isOpen() && platform_->seek(handle_.get(), offset_, why)
+                   ? platform_->read(handle_.get(), buffer.data(), buffer.size(), why)
+                   : -1;
+        if (size < 0) {
+            offset_ = 0;
+            size = 0;
+        }
+    }
+    showPage(buildPage(offset_, std::span(buffer.data(), static_cast<std::size_t>(size))));
+}
+
+void THexViewer::CloseFile() {
+    if (!fileName_.empty())
+        handle_.reset();
+}
+
+void THexViewer::showPage(const HexPage& page) {
+    page_ = page;
+    for (int r = 1; r <= 16; ++r) {
+        cells_[r][0] = QString::fromStdString(page.rowHeaders[r - 1]);
+        for (int c = 1; c <= 16; ++c)
+            cells_[r][c] = QString::fromStdString(page.cells[r - 1][c - 1]);
+        cells_[r][kTextColumn] = QString::fromLatin1(page.texts[r - 1]);
+    }
+    update();
+}
+
+void THexViewer::setCellText(int column, int row, const QString& text) {
+    if (column < 0 || column >= kGridColumns || row < 0 || row >= kGridRows)
+        return;
+    cells_[row][column] = text;
+    update(cellRect(column, row));
+}
+
+void THexViewer::setDefaultRowHeight(int height) {
+    rowHeight_ = height;
+    update();
+}
+
+int THexViewer::columnWidth(int column) {
+    if (column == 0)
+        return 76;
+    return column == kTextColumn ? 136 : 25;
+}
+
+QRect THexViewer::cellRect(int column, int row) const {
+    int left = kBorder;
+    for (int c = 0; c < column; ++c)
+        left += columnWidth(c) + kLine;
+    return QRect(left, kBorder + row * (rowHeight_ + kLine), columnWidth(column), rowHeight_);
+}
+
+QPoint THexViewer::cellAt(const QPoint& point) const {
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < kGridColumns; ++c)
+            if (cellRect(c, r).adjusted(0, 0, kLine, kLine).contains(point))
+                return {c, r};
+    return {-1, -1};
+}
+
+QSize THexViewer::sizeHint() const {
+    const QRect last = cellRect(kTextColumn, kGridRows - 1);
+    return {last.right() + 1 + kLine + kBorder, last.bottom() + 1 + kLine + kBorder};
+}
+
+bool THexViewer::SelectCell(int column, int row) {
+    if (column == kTextColumn)
+        return false;
+    return !OnSelectCell || OnSelectCell(column, row);
+}
+
+bool THexViewer::setCursorCell(int column, int row) {
+    if (column < 1 || column >= kGridColumns || row < 1 || row >= kGridRows)
+        return false;
+    if (!SelectCell(column, row))
+        return false;
+    update(cellRect(col_, row_));
+    col_ = column;
+    row_ = row;
+    update(cellRect(col_, row_));
+    Q_EMIT Click();
+    return true;
+}
+
+void THexViewer::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QPalette& pal = palette();
+    painter.fillRect(rect(), pal.color(QPalette::Mid));
+    painter.setFont(font());
+    for (int r = 0; r < kGridRows; ++r) {
+        for (int c = 0; c < kGridColumns; ++c) {
+            const QRect cell = cellRect(c, r);
+            if (!event->rect().intersects(cell))
+                continue;
+            const bool fixed = r == 0 || c == 0;
+            const bool cursor = c == col_ && r == row_;
+            QColor background = fixed ? pal.color(QPalette::Button) : pal.color(QPalette::Base);
+            QColor text = fixed ? pal.color(QPalette::ButtonText) : pal.color(QPalette::Text);
+            if (cursor) {
+                background = pal.color(QPalette::Highlight);
+                text = pal.color(QPalette::HighlightedText);
+            }
+            painter.fillRect(cell, background);
+            if (fixed) {
+                painter.setPen(pal.color(QPalette::Light));
+                painter.drawLine(cell.topLeft(), cell.topRight());
+                painter.drawLine(cell.topLeft(), cell.bottomLeft());
+            }
+            painter.setPen(text);
+            painter.drawText(cell.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, cells_[r][c]);
+            if (cursor && hasFocus()) {
+                QStyleOptionFocusRect focus;
+                focus.initFrom(this);
+                focus.rect = cell;
+                focus.backgroundColor = background;
+                style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+            }
+            if (OnDrawCell) {
+                painter.save();
+                painter.setClipRect(cell);
+                OnDrawCell(painter, c, r, cell);
+                painter.restore();
+            }
+        }
+    }
+}
+
+void THexViewer::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint cell = cellAt(event->position().toPoint());
+    if (cell.x() >= 1 && cell.y() >= 1)
+        setCursorCell(cell.x(), cell.y());
+}
+
+void THexViewer::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT DblClick();
+}
+
+void THexViewer::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if (key == Qt::Key_PageDown) {
+        if (page_.size == kPageBytes)
+            setOffset(offset_ + kPageBytes);
+    } else if (key == Qt::Key_PageUp) {
+        setOffset(offset_ < kPageBytes ? 0 : offset_ - kPageBytes);
+    }
+    Q_EMIT KeyDown(key, mods);
+
+    int c = col_;
+    int r = row_;
+    bool moves = true;
+    if (mods & Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_Home:
+            c = 1, r = 1;
+            break;
+        case Qt::Key_End:
+            c = kGridColumns - 1, r = kGridRows - 1;
+            break;
+        case Qt::Key_PageUp:
+            r = 1;
+            break;
+        case Qt::Key_PageDown:
+            r = kGridRows - 1;
+            break;
+        default:
+            moves = false;
+        }
+    } else {
+        switch (key) {
+        case Qt::Key_Up:
+            --r;
+            break;
+        case Qt::Key_Down:
+            ++r;
+            break;
+        case Qt::Key_Left:
+            --c;
+            break;
+        case Qt::Key_Right:
+            ++c;
+            break;
+        case Qt::Key_PageUp:
+            r -= 16;
+            break;
+        case Qt::Key_PageDown:
+            r += 16;
+            break;
+        case Qt::Key_Home:
+            c = 1;
+            break;
+        case Qt::Key_End:
+            c = kGridColumns - 1;
+            break;
+        default:
+            moves = false;
+        }
+    }
+    if (!moves) {
+        event->ignore(); // Enter and Escape belong to the window
+        return;
+    }
+    c = std::clamp(c, 1, kGridColumns - 1);
+    r = std::clamp(r, 1, kGridRows - 1);
+    if (c != col_ || r != row_)
+        setCursorCell(c, r);
+    event->accept();
+}
+
+} // namespace kestrine

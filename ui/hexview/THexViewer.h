@@ -1,0 +1,92 @@
+#pragma once
+// A grid showing one page of 256 bytes of a file: 16 rows of a position, 16 byte cells and the
+// row's text. It opens and holds the file itself; assigning Offset shows a page, and PageUp and
+// PageDown move it by 256 bytes. It knows nothing of chosen positions: its window paints those.
+
+#include "core/Types.h"
+#include "platform/Platform.h"
+#include "ui/hexview/HexPage.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <string>
+
+namespace kestrine {
+
+class THexViewer : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit THexViewer(QWidget* parent = nullptr);
+    ~THexViewer() override;
+
+    // Files are read through this platform (the system's until set).
+    void setPlatform(Platform& platform) { platform_ = &platform; }
+
+    const std::string& FileName() const { return fileName_; }
+    // Opens the file without taking a lock and shows its first page; a name that cannot be
+    // opened (missing, a folder, a pipe or device) leaves FileName empty and the page empty.
+    virtual void setFileName(const std::string& name);
+    Position Offset() const { return offset_; }
+    // Shows the page at `value` with bit 4 cleared; the same non-zero offset reads nothing.
+    virtual void setOffset(Position value);
+    std::uint32_t Size() const { return static_cast<std::uint32_t>(page_.size); }
+    // Releases the file; the next page load then shows the empty page at 0.
+    void CloseFile();
+
+    // The cursor cell, never on a header cell nor in the text column.
+    int Col() const { return col_; }
+    int Row() const { return row_; }
+    // Moves the cursor when the cell may be selected; returns whether it moved there.
+    bool setCursorCell(int column, int row);
+
+    QString cellText(int column, int row) const { return cells_[row][column]; }
+    void setCellText(int column, int row, const QString& text);
+    const HexPage& page() const { return page_; }
+
+    int DefaultRowHeight() const { return rowHeight_; }
+    void setDefaultRowHeight(int height);
+    static int columnWidth(int column);
+    // The cell's rectangle inside the widget, without its grid lines.
+    QRect cellRect(int column, int row) const;
+    // The cell under a point, or (-1, -1).
+    QPoint cellAt(const QPoint& point) const;
+
+    // The window's answer to a cursor move (OnSelectCell); the text column is refused anyway.
+    std::function<bool(int column, int row)> OnSelectCell;
+    // Runs after the grid has drawn a cell (OnDrawCell).
+    std::function<void(QPainter& painter, int column, int row, const QRect& rect)> OnDrawCell;
+
+Q_SIGNALS:
+    // A click on a cell, or any move of the cursor cell.
+    void Click();
+    void DblClick();
+    // Raised after the paging keys and before the cursor moves.
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+protected:
+    virtual bool SelectCell(int column, int row);
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    QSize sizeHint() const override;
+
+private:
+    void showPage(const HexPage& page);
+
+    Platform* platform_;
+    std::string fileName_;
+    FileHandle handle_;
+    Position offset_ = 0;
+    HexPage page_;
+    std::array<std::array<QString, kGridColumns>, kGridRows> cells_;
+    int col_ = 1;
+    int row_ = 1;
+    int rowHeight_ = 19;
+};
+
+} // namespace kestrine
