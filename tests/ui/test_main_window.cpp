@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -486,6 +488,42 @@ private Q_SLOTS:
         QCOMPARE(state->Settings.FileFilterIndex2, 1);
         QCOMPARE(int(log().size()), lines + 1);
         QCOMPARE(focused(), edit("DestFileEdit"));
+    }
+
+    // The real dialog: a type picked in its own list is kept even when the dialog is cancelled,
+    // and the dialog opens on it again.
+    void realDialogRemembersThePickedType() {
+        struct RealDialogs : FakePrompts {
+            std::optional<QString> openFileName(QWidget* parent, FileDialogState& state,
+                                                const std::function<void()>& changed) override {
+                setPrompts(nullptr);
+                auto chosen = prompts().openFileName(parent, state, changed);
+                setPrompts(this);
+                return chosen;
+            }
+        } real;
+        setPrompts(&real);
+        start();
+        QStringList shown;
+        auto pickThenCancel = [&](int downs) {
+            QTimer::singleShot(0, form.get(), [&, downs] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+                        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                        shown << types->currentText();
+                        for (int i = 0; i < downs; ++i)
+                            QTest::keyClick(types, Qt::Key_Down);
+                        dialog->reject();
+                    }
+            });
+        };
+        pickThenCancel(2);
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(state->Settings.FileFilterIndex1, 3);
+        pickThenCancel(0);
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(shown, QStringList({"All Files (*.*)", "Zip Files (*.zip)"}));
+        setPrompts(fake.get());
     }
 
     void sourceFieldTakeOverAndBoxFocus() {
