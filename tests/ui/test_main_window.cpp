@@ -17,8 +17,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -508,7 +508,8 @@ private Q_SLOTS:
         auto pickThenCancel = [&](int downs) {
             QTimer::singleShot(0, form.get(), [&, downs] {
                 for (QWidget* top : QApplication::topLevelWidgets())
-                    if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+                    if (auto* dialog = qobject_cast<QFileDialog*>(top);
+                        dialog && dialog->isVisible()) {
                         auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
                         shown << types->currentText();
                         for (int i = 0; i < downs; ++i)
