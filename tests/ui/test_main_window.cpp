@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -237,6 +238,49 @@ private Q_SLOTS:
         QCOMPARE(e->text(), shown);
         QCOMPARE(text(partnerName(field)), partner);
         QCOMPARE(fake->errors, error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{error});
+    }
+
+    // Text that reaches a field other than by single typed keys: composed by dead keys or an
+    // input method (filtered like typed keys), or pasted with Shift+Insert (cut to the limit).
+    void enteredOtherwise_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("paste");
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("partner");
+        QTest::newRow("composed decimal") << "StartDecEdit" << false << QString("1\u00e92") << "12"
+                                          << "C";
+        QTest::newRow("composed hex") << "OffsetHexEdit" << false << QString("F\u00e9") << "f"
+                                      << "15";
+        QTest::newRow("pasted decimal")
+            << "StartDecEdit" << true << QString("1234567890").repeated(2) + "12345"
+            << "1234567890123456789"
+            << "112210F47DE98115";
+        QTest::newRow("pasted hex") << "OffsetHexEdit" << true << "1234567890abcdef0"
+                                    << "1234567890abcde"
+                                    << "81985529205931230";
+    }
+    void enteredOtherwise() {
+        QFETCH(QString, field);
+        QFETCH(bool, paste);
+        QFETCH(QString, entered);
+        QFETCH(QString, shown);
+        QFETCH(QString, partner);
+        start();
+        QLineEdit* e = edit(field);
+        e->setFocus();
+        e->selectAll();
+        if (paste) {
+            QGuiApplication::clipboard()->setText(entered);
+            QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier);
+        } else {
+            QInputMethodEvent composed;
+            composed.setCommitString(entered);
+            QApplication::sendEvent(e, &composed);
+        }
+        QCOMPARE(e->text(), shown);
+        QCOMPARE(text(partnerName(field)), partner);
+        QVERIFY(fake->errors.empty());
     }
 
     void clipboardKeysDoNothingButPasteIsTaken() {
@@ -674,6 +718,7 @@ private Q_SLOTS:
         QTest::newRow("close box") << "close";
         QTest::newRow("Exit button") << "CloseBitBtn";
         QTest::newRow("Exit command") << "Exit1";
+        QTest::newRow("one Alt+X") << "Alt+X";
     }
     void closingWritesTheStateGroup() {
         QFETCH(QString, how);
@@ -688,6 +733,8 @@ private Q_SLOTS:
             form->close();
         else if (how == "Exit1")
             w<QAction>(how)->trigger();
+        else if (how == "Alt+X")
+            QTest::keyClick(focused(), Qt::Key_X, Qt::AltModifier);
         else
             QTest::mouseClick(w(how), Qt::LeftButton);
         QVERIFY(!form->isVisible());
