@@ -28,11 +28,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include <fstream>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <functional>
 
 using namespace kestrine;
 using kestrine::testing::FakePrompts;
@@ -130,7 +130,8 @@ class TestMainWindow : public QObject {
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
             std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
-            if (::bind(waylandListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            if (::bind(waylandListener, reinterpret_cast<sockaddr*>(&address), sizeof address) !=
+                    0 ||
                 ::listen(waylandListener, 4) != 0)
                 qFatal("no listening socket");
         }
@@ -787,7 +788,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("available");
         // A display counts only when it can be reached: a listening socket here.
         QTest::newRow("Wayland") << QByteArray() << QByteArray() << waylandSocket() << true;
-        QTest::newRow("Wayland gone") << QByteArray() << QByteArray() << QByteArray("/nonexistent/w-0") << false;
+        QTest::newRow("Wayland gone")
+            << QByteArray() << QByteArray() << QByteArray("/nonexistent/w-0") << false;
         QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray(":0") << QByteArray() << false;
         QTest::newRow("minimal") << QByteArray("minimal") << QByteArray(":0") << QByteArray() << false;
         QTest::newRow("nothing") << QByteArray() << QByteArray() << QByteArray() << false;
