@@ -56,12 +56,10 @@ QMargins expectedFrameExtents(const QWidget* window) {
     xcb_connection_t* c = x11 ? x11->connection() : nullptr;
     if (!c)
         return {};
-    const auto id = xcb_window_t(window->winId());
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr),
-                                       &std::free);
-    if (!tree)
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
         return {};
-    const xcb_window_t root = tree->root;
+    const xcb_window_t root = screen->root;
 
     // Only a window manager that says it answers the request is asked (EWMH).
     const xcb_atom_t request = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
@@ -71,6 +69,7 @@ QMargins expectedFrameExtents(const QWidget* window) {
         std::find(supported.begin(), supported.end(), request) == supported.end())
         return {};
 
+    const auto id = xcb_window_t(window->winId());
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;

@@ -12,7 +12,8 @@ namespace kestrine {
 QSize outerSize(const QSize& client, const QMargins& frame);
 
 // The frame the window manager will give this top-level window, asked before the window is
-// mapped; no margins without a window manager that answers (or off X11).
+// mapped; no margins without a window manager that answers (or off X11). Asking creates the
+// native window.
 QMargins expectedFrameExtents(const QWidget* window);
 
 } // namespace kestrine

@@ -164,7 +164,10 @@ void TForm1::Init() {
     guarded([this] { RestoreRememberedFiles(ctx_, ReadSettings(ctx_)); });
 
     const Settings& settings = state_.Settings;
-    move(settings.Left, settings.Top);
+    // A window manager asked for the frame has made the native window exist, and Qt places an
+    // existing window by its client area: the stored place is the frame's.
+    const QMargins frame = windowHandle() ? expectedFrameExtents(this) : QMargins();
+    move(settings.Left + frame.left(), settings.Top + frame.top());
     applyColours();
     applyFileFilter();
     openDialog1_.filterIndex = settings.FileFilterIndex1;
