@@ -224,6 +224,7 @@ private Q_SLOTS:
         QFile built(KESTRINE_HELP_CHM);
         QVERIFY(written.open(QIODevice::ReadOnly) && built.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), built.readAll());
+    }
 
     // Under a window manager the window is centred by its size with the frame: the frame the
     // manager reports, around the client area, sits in the middle of the screen. One Alt+X ends
@@ -241,7 +242,8 @@ private Q_SLOTS:
         Stopper stopXvfb{xvfb}, stopWm{wm}, stopKestrine{kestrine};
         xvfb.start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         QDeadlineTimer deadline(30000);
-        while (!QFile::exists("/tmp/.X11-unix/X" + QString::number(number)) && !deadline.hasExpired())
+        while (!QFile::exists("/tmp/.X11-unix/X" + QString::number(number)) &&
+               !deadline.hasExpired())
             QTest::qWait(20);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", display);

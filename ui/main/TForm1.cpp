@@ -519,7 +519,9 @@ bool TForm1::numberFieldInput(Field field, QInputMethodEvent* input) {
     return true;
 }
 
-void TForm1::ShowHint(const QString& hint) { ui->StatusBar1->showMessage(hint); }
+void TForm1::ShowHint(const QString& hint) {
+    ui->StatusBar1->showMessage(hint);
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
