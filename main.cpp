@@ -28,7 +28,9 @@ int main(int argc, char** argv) {
         return state.ExitCode;
     }
     if (argc > 1) {
-        // The usage text always reaches standard output; the window mode adds the box.
+        // The usage text always reaches standard output; the window mode adds the box. A reader
+        // that has gone must not end the run by SIGPIPE.
+        platform.attachConsole();
         std::string usage = kestrine::usageText();
         std::string lines;
         for (char c : usage)

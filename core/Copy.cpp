@@ -83,11 +83,13 @@ bool checkRange(Context& ctx, Position start, Position length) {
     return true;
 }
 
-bool checkFreeSpace(Context& ctx, const std::string& dest, Position start) {
+bool checkFreeSpace(Context& ctx, const std::string& dest, Position length) {
     const std::string folder = directoryPart(dest);
     const std::string drive = ctx.platform.mountPoint(folder);
     const std::int64_t free = ctx.platform.freeBytes(folder);
-    const Position needed = ctx.state.SourceFileSize - start;
+    // Room for the bytes that will be written, not for the rest of the source: a short cut
+    // out of a huge image must fit on a drive that could not hold the whole image.
+    const Position needed = length + 1;
     if (needed <= free)
         return true;
     const std::string text = "Not enough free disk space on drive " + drive + "\n" + "There is " +
@@ -240,7 +242,7 @@ void ExecuteCopy(Context& ctx) {
 
     if (!checkRange(ctx, *start, *length))
         return;
-    if (!checkFreeSpace(ctx, dst, *start))
+    if (!checkFreeSpace(ctx, dst, *length))
         return;
 
     std::string why;

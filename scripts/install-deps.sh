@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config ccache clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-liberation fonts-dejavu-core
+  xvfb xauth xdotool x11-utils openbox imagemagick fonts-liberation fonts-dejavu-core
   fp-utils
   # Opening the help: xdg-open (which asks `file` for the type) and a viewer for compiled help.
   xdg-utils file xchm

@@ -1,6 +1,7 @@
 #include "ui/Prompts.h"
 
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -81,15 +82,17 @@ public:
         }
         dialog.selectFile(state.fileName);
 
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                         [&](const QString& chosen) {
-                             const auto index = filters.indexOf(chosen);
-                             if (index < 0)
-                                 return;
-                             state.filterIndex = int(index) + 1;
-                             if (typeChanged)
-                                 typeChanged();
-                         });
+        // The dialog reports a type by its shown text, which it builds itself; its list of
+        // types keeps the order of the filters, so the row picked is the index.
+        if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+            QObject::connect(types, &QComboBox::activated, &dialog, [&](int row) {
+                if (row < 0 || row >= filters.size())
+                    return;
+                state.filterIndex = row + 1;
+                if (typeChanged)
+                    typeChanged();
+            });
+        }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().first();

@@ -301,24 +301,24 @@ TEST_F(CopyTest, EmptyNumberFieldsAndTextsThatAreNoNumbers) {
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
 }
 
-TEST_F(CopyTest, NotEnoughFreeSpaceCountsFromTheStartToTheEndOfTheSource) {
+TEST_F(CopyTest, FreeSpaceIsNeededOnlyForTheBytesCopied) {
     makeSource(1000);
     host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("1", "0");
-    platform.free = 998; // one byte to copy, but 999 from the start to the end
+    setRange("1", "9");
+    platform.free = 9; // ten bytes to copy
     ExecuteCopy(ctx);
     const std::string text =
-        "Not enough free disk space on drive /mnt/test\nThere is 998 bytes (1KB) free disk space.";
+        "Not enough free disk space on drive /mnt/test\nThere is 9 bytes (1KB) free disk space.";
     EXPECT_EQ(boxTexts(), std::vector<std::string>{text});
     EXPECT_EQ(host.logTexts(), std::vector<std::string>{"ERROR: " + text});
     EXPECT_TRUE(state.CommandLineError);
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
 
-    platform.free = 999;
+    platform.free = 10; // far less than the 999 bytes from the start to the end of the source
     host.boxes.clear();
     ExecuteCopy(ctx);
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_TRUE(fs::exists(dir.file("out.bin")));
+    EXPECT_EQ(fs::file_size(dir.file("out.bin")), 10u);
 }
 
 TEST_F(CopyTest, AFailedFreeSpaceQueryIsMinusOneBytes) {

@@ -118,6 +118,17 @@ std::string randomBytes(std::size_t size, std::uint64_t seed) {
     return bytes;
 }
 
+std::string unusedDisplay() {
+    std::ifstream in("/proc/net/unix");
+    const std::string sockets((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+    for (int n = 97;; ++n) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (!fs::exists(socket) && sockets.find(socket + "\n") == std::string::npos)
+            return ":" + std::to_string(n);
+    }
+}
+
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

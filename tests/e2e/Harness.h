@@ -50,6 +50,9 @@ std::string successTail(const std::string& sizeText, const std::string& dst);
 
 std::string usage();
 
+// A display like ":123" that no X server on this machine listens on.
+std::string unusedDisplay();
+
 // Deterministic pseudo-random bytes.
 std::string randomBytes(std::size_t size, std::uint64_t seed);
 

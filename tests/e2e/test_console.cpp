@@ -152,6 +152,18 @@ TEST_F(CommandLineTest, SizesAreGroupedWithTheLocaleSeparator) {
                          successTail("1.536 bytes (2KB)", "out.bin"));
 }
 
+TEST_F(CommandLineTest, ADisplayThatCannotBeReachedCountsAsNone) {
+    RunOptions options{.env = {{"DISPLAY", unusedDisplay()}}};
+    RunResult usageRun = run({"a", "b", "c"}, options);
+    ASSERT_TRUE(usageRun.exited) << usageRun;
+    EXPECT_EQ(usageRun.status, 0);
+    EXPECT_EQ(usageRun.out, usage());
+    RunResult windowRun = run({}, options);
+    ASSERT_TRUE(windowRun.exited) << windowRun;
+    EXPECT_EQ(windowRun.status, 1);
+    EXPECT_NE(windowRun.err.find("no display could be reached"), std::string::npos) << windowRun;
+}
+
 TEST_F(CommandLineTest, NoParametersAndNoDisplayExplainInsteadOfAborting) {
     RunResult r = run({});
     ASSERT_TRUE(r.exited) << r;

@@ -10,8 +10,10 @@
 namespace e2e {
 namespace {
 
-// Runs the executable with its standard output replaced by `outFd` (-1: closed).
-int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd) {
+// Runs the executable with its standard output replaced by `outFd` (-1: closed), and no display
+// unless one is named.
+int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd,
+                  const std::string& display = {}) {
     pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGPIPE, SIG_DFL); // as a shell would start it
@@ -27,8 +29,12 @@ int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::pat
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::unsetenv("DISPLAY");
+        if (display.empty())
+            ::unsetenv("DISPLAY");
+        else
+            ::setenv("DISPLAY", display.c_str(), 1);
         ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
         ::execv(KESTRINE_EXE, argv.data());
         ::_exit(127);
     }
@@ -58,6 +64,45 @@ TEST_F(Streams, AClosedStandardOutputEndsWithStatusOneAndNoCopy) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_FALSE(fs::exists(work("out.bin")));
 }
+
+// Paths that may add a box: with a display that is named but cannot be reached they skip the
+// box and keep their exit status; the usage text to a reader that has gone ends with 0.
+struct StatusCase {
+    const char* name;
+    std::vector<std::string> args;
+    bool closedStdout;
+    bool unreachableDisplay;
+    int status;
+};
+
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StreamStatus : public CommandLineTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StreamStatus, EndsWithItsOwnStatus) {
+    const StatusCase& c = GetParam();
+    makeSource("src.bin", 100);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    const int status = runWithStdout(c.closedStdout ? -1 : fds[1], c.args, workDir(),
+                                     c.unreachableDisplay ? unusedDisplay() : std::string());
+    ::close(fds[1]);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StreamStatus,
+    ::testing::Values(StatusCase{"UsageToAReaderThatWentAway", {"a"}, false, false, 0},
+                      StatusCase{"ClosedStdoutWithAnUnreachableDisplay",
+                                 {"src.bin", "out.bin", "0d", "9d"},
+                                 true,
+                                 true,
+                                 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace e2e

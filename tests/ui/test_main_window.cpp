@@ -11,12 +11,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -25,8 +28,11 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 using namespace kestrine;
 using kestrine::testing::FakePrompts;
@@ -115,6 +121,24 @@ class TestMainWindow : public QObject {
         QApplication::sendEvent(form.get(), &dropped);
         return enter.isAccepted();
     }
+
+    // A listening socket in a folder of the test's own, standing for a compositor.
+    QByteArray waylandSocket() {
+        const QByteArray path = waylandDir.filePath("wayland-test").toUtf8();
+        if (waylandListener < 0) {
+            waylandListener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+            if (::bind(waylandListener, reinterpret_cast<sockaddr*>(&address), sizeof address) !=
+                    0 ||
+                ::listen(waylandListener, 4) != 0)
+                qFatal("no listening socket");
+        }
+        return path;
+    }
+    QTemporaryDir waylandDir;
+    int waylandListener = -1;
 
 private Q_SLOTS:
     void init() {
@@ -235,6 +259,49 @@ private Q_SLOTS:
         QCOMPARE(e->text(), shown);
         QCOMPARE(text(partnerName(field)), partner);
         QCOMPARE(fake->errors, error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{error});
+    }
+
+    // Text that reaches a field other than by single typed keys: composed by dead keys or an
+    // input method (filtered like typed keys), or pasted with Shift+Insert (cut to the limit).
+    void enteredOtherwise_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("paste");
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("partner");
+        QTest::newRow("composed decimal") << "StartDecEdit" << false << QString("1\u00e92") << "12"
+                                          << "C";
+        QTest::newRow("composed hex") << "OffsetHexEdit" << false << QString("F\u00e9") << "f"
+                                      << "15";
+        QTest::newRow("pasted decimal")
+            << "StartDecEdit" << true << QString("1234567890").repeated(2) + "12345"
+            << "1234567890123456789"
+            << "112210F47DE98115";
+        QTest::newRow("pasted hex") << "OffsetHexEdit" << true << "1234567890abcdef0"
+                                    << "1234567890abcde"
+                                    << "81985529205931230";
+    }
+    void enteredOtherwise() {
+        QFETCH(QString, field);
+        QFETCH(bool, paste);
+        QFETCH(QString, entered);
+        QFETCH(QString, shown);
+        QFETCH(QString, partner);
+        start();
+        QLineEdit* e = edit(field);
+        e->setFocus();
+        e->selectAll();
+        if (paste) {
+            QGuiApplication::clipboard()->setText(entered);
+            QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier);
+        } else {
+            QInputMethodEvent composed;
+            composed.setCommitString(entered);
+            QApplication::sendEvent(e, &composed);
+        }
+        QCOMPARE(e->text(), shown);
+        QCOMPARE(text(partnerName(field)), partner);
+        QVERIFY(fake->errors.empty());
     }
 
     void clipboardKeysDoNothingButPasteIsTaken() {
@@ -488,6 +555,43 @@ private Q_SLOTS:
         QCOMPARE(focused(), edit("DestFileEdit"));
     }
 
+    // The real dialog: a type picked in its own list is kept even when the dialog is cancelled,
+    // and the dialog opens on it again.
+    void realDialogRemembersThePickedType() {
+        struct RealDialogs : FakePrompts {
+            std::optional<QString> openFileName(QWidget* parent, FileDialogState& state,
+                                                const std::function<void()>& changed) override {
+                setPrompts(nullptr);
+                auto chosen = prompts().openFileName(parent, state, changed);
+                setPrompts(this);
+                return chosen;
+            }
+        } real;
+        setPrompts(&real);
+        start();
+        QStringList shown;
+        auto pickThenCancel = [&](int downs) {
+            QTimer::singleShot(0, form.get(), [&, downs] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* dialog = qobject_cast<QFileDialog*>(top);
+                        dialog && dialog->isVisible()) {
+                        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                        shown << types->currentText();
+                        for (int i = 0; i < downs; ++i)
+                            QTest::keyClick(types, Qt::Key_Down);
+                        dialog->reject();
+                    }
+            });
+        };
+        pickThenCancel(2);
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(state->Settings.FileFilterIndex1, 3);
+        pickThenCancel(0);
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(shown, QStringList({"All Files (*.*)", "Zip Files (*.zip)"}));
+        setPrompts(fake.get());
+    }
+
     void sourceFieldTakeOverAndBoxFocus() {
         start();
         QTest::mouseClick(w("CopyBitBtn"), Qt::LeftButton);
@@ -635,6 +739,7 @@ private Q_SLOTS:
         QTest::newRow("close box") << "close";
         QTest::newRow("Exit button") << "CloseBitBtn";
         QTest::newRow("Exit command") << "Exit1";
+        QTest::newRow("one Alt+X") << "Alt+X";
     }
     void closingWritesTheStateGroup() {
         QFETCH(QString, how);
@@ -649,6 +754,8 @@ private Q_SLOTS:
             form->close();
         else if (how == "Exit1")
             w<QAction>(how)->trigger();
+        else if (how == "Alt+X")
+            QTest::keyClick(focused(), Qt::Key_X, Qt::AltModifier);
         else
             QTest::mouseClick(w(how), Qt::LeftButton);
         QVERIFY(!form->isVisible());
@@ -679,9 +786,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("display");
         QTest::addColumn<QByteArray>("wayland");
         QTest::addColumn<bool>("available");
-        QTest::newRow("X") << QByteArray() << QByteArray(":0") << QByteArray() << true;
-        QTest::newRow("Wayland") << QByteArray() << QByteArray() << QByteArray("wayland-0") << true;
-        QTest::newRow("xcb chosen") << QByteArray("xcb") << QByteArray(":1") << QByteArray() << true;
+        // A display counts only when it can be reached: a listening socket here.
+        QTest::newRow("Wayland") << QByteArray() << QByteArray() << waylandSocket() << true;
+        QTest::newRow("Wayland gone")
+            << QByteArray() << QByteArray() << QByteArray("/nonexistent/w-0") << false;
         QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray(":0") << QByteArray() << false;
         QTest::newRow("minimal") << QByteArray("minimal") << QByteArray(":0") << QByteArray() << false;
         QTest::newRow("nothing") << QByteArray() << QByteArray() << QByteArray() << false;

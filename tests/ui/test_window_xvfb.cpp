@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -222,6 +224,75 @@ private Q_SLOTS:
         QFile built(KESTRINE_HELP_CHM);
         QVERIFY(written.open(QIODevice::ReadOnly) && built.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), built.readAll());
+    }
+
+    // Under a window manager the window is centred by its size with the frame: the frame the
+    // manager reports, around the client area, sits in the middle of the screen. One Alt+X ends
+    // the program.
+    void centredWithItsFrameUnderAWindowManager() {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
+            QStandardPaths::findExecutable("openbox").isEmpty())
+            QSKIP("Xvfb or openbox is not installed");
+        installProgram();
+        int number = 700;
+        while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
+            ++number;
+        const QString display = QString(":%1").arg(number);
+        QProcess xvfb, wm, kestrine;
+        Stopper stopXvfb{xvfb}, stopWm{wm}, stopKestrine{kestrine};
+        xvfb.start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        QDeadlineTimer deadline(30000);
+        while (!QFile::exists("/tmp/.X11-unix/X" + QString::number(number)) &&
+               !deadline.hasExpired())
+            QTest::qWait(20);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        auto on = [&](const QString& program, const QStringList& args) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(program, args);
+            p.waitForFinished(20000);
+            return QString::fromUtf8(p.readAllStandardOutput());
+        };
+        wm.setProcessEnvironment(env);
+        wm.start("openbox", {});
+        while (!on("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id") &&
+               !deadline.hasExpired())
+            QTest::qWait(20);
+        kestrine.setProcessEnvironment(env);
+        kestrine.start(program, {});
+        QString id;
+        while ((id = on("xdotool", {"search", "--onlyvisible", "--name", "^Kestrine$"}).trimmed())
+                   .isEmpty() &&
+               !deadline.hasExpired())
+            QTest::qWait(20);
+        QVERIFY2(!id.isEmpty(), "the main window never appeared");
+
+        const QRegularExpression extentsLine("= (\\d+), (\\d+), (\\d+), (\\d+)");
+        QRegularExpressionMatch extents;
+        while (!(extents = extentsLine.match(on("xprop", {"-id", id, "_NET_FRAME_EXTENTS"})))
+                    .hasMatch() &&
+               !deadline.hasExpired())
+            QTest::qWait(20);
+        QVERIFY(extents.hasMatch());
+        const int left = extents.captured(1).toInt(), right = extents.captured(2).toInt(),
+                  top = extents.captured(3).toInt(), bottom = extents.captured(4).toInt();
+        QVERIFY(top > 0);
+        const QString info = on("xwininfo", {"-id", id});
+        auto value = [&](const QString& label) {
+            return QRegularExpression(label + ":\\s+(-?\\d+)").match(info).captured(1).toInt();
+        };
+        const int outerWidth = value("Width") + left + right;
+        const int outerHeight = value("Height") + top + bottom;
+        QCOMPARE(value("Absolute upper-left X") - left, 1280 / 2 - outerWidth / 2);
+        QCOMPARE(value("Absolute upper-left Y") - top, 1024 / 2 - outerHeight / 2);
+
+        on("xdotool", {"windowfocus", "--sync", id});
+        on("xdotool", {"key", "alt+x"});
+        QVERIFY(kestrine.waitForFinished(20000));
+        QCOMPARE(kestrine.exitCode(), 0);
+        QVERIFY(QFile::exists(dir.filePath("Kestrine.ini")));
     }
 
     void usageShownInABox() {

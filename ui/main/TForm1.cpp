@@ -10,6 +10,7 @@
 #include "core/Text.h"
 #include "platform/HotKey.h"
 #include "settings/SettingsFile.h"
+#include "ui/FrameExtents.h"
 #include "ui/WindowLook.h"
 #include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
@@ -22,6 +23,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMimeData>
@@ -30,6 +32,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QUrl>
+#include <QValidator>
 
 #include <exception>
 #include <utility>
@@ -56,6 +59,27 @@ std::optional<QStringList> droppedFiles(const QMimeData* mime) {
         return std::nullopt;
     return names;
 }
+
+// The length limit of a number field binds whatever the user puts in, typed, composed, pasted
+// or dropped, as the platform's edit limit does: what does not fit is cut from the end of the
+// inserted text, which ends at the cursor. Text the program sets is not limited.
+class EntryLimit : public QValidator {
+public:
+    EntryLimit(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+
+    State validate(QString& text, int& pos) const override {
+        const int excess = int(text.size()) - limit_;
+        if (excess > 0) {
+            const int from = pos >= excess ? pos - excess : limit_;
+            text.remove(from, excess);
+            pos = from;
+        }
+        return Acceptable;
+    }
+
+private:
+    int limit_;
+};
 
 } // namespace
 
@@ -108,6 +132,8 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     for (Field field : {Field::StartDec, Field::StartHex, Field::OffsetDec, Field::OffsetHex}) {
         QLineEdit* edit = editFor(field);
         edit->installEventFilter(this);
+        edit->setValidator(
+            new EntryLimit(isDecimalField(field) ? kDecimalFieldLimit : kHexFieldLimit, edit));
         connect(edit, &QLineEdit::textChanged, this, [this, field] {
             if (isStartField(field))
                 UpdateStartPos(field);
@@ -121,6 +147,9 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     AboutBox = std::make_unique<TAboutBox>(state_, this, ui->StatusBar1);
     JvApplicationHotKey1 = std::make_unique<GlobalHotKey>([this] { Help(); });
     hexViewer_ = std::make_unique<TForm4>(state_, platform_, *this);
+    // The Exit button and the Exit command share the caption "E&xit"; two owners of Alt+X would
+    // make Qt only move the focus on the first press, so the command alone answers it.
+    ui->CloseBitBtn->setShortcut(QKeySequence());
 }
 
 TForm1::~TForm1() = default;
@@ -138,7 +167,10 @@ void TForm1::Init() {
     guarded([this] { RestoreRememberedFiles(ctx_, ReadSettings(ctx_)); });
 
     const Settings& settings = state_.Settings;
-    move(settings.Left, settings.Top);
+    // A window manager asked for the frame has made the native window exist, and Qt places an
+    // existing window by its client area: the stored place is the frame's.
+    const QMargins frame = windowHandle() ? expectedFrameExtents(this) : QMargins();
+    move(settings.Left + frame.left(), settings.Top + frame.top());
     applyColours();
     applyFileFilter();
     openDialog1_.filterIndex = settings.FileFilterIndex1;
@@ -191,8 +223,13 @@ std::string TForm1::fieldText(Field field) const { return editFor(field)->text()
 void TForm1::setFieldText(Field field, const std::string& text) {
     QLineEdit* edit = editFor(field);
     const QString value = fromUtf8(text);
-    if (edit->text() != value)
-        edit->setText(value);
+    if (edit->text() == value)
+        return;
+    // The entry limit binds the user only: a negative value shows 16 hexadecimal digits.
+    const QValidator* limit = edit->validator();
+    edit->setValidator(nullptr);
+    edit->setText(value);
+    edit->setValidator(limit);
 }
 
 void TForm1::focusField(Field field) { editFor(field)->setFocus(Qt::OtherFocusReason); }
@@ -268,7 +305,10 @@ Size TForm1::desktopSize() const {
 }
 
 Size TForm1::windowOuterSize() const {
-    const QSize size = frameGeometry().size();
+    // Before it is shown the window has no frame yet; the window manager tells the one it will
+    // get, so that the window is centred by the size it will have on screen.
+    const QSize size =
+        isVisible() ? frameGeometry().size() : outerSize(this->size(), expectedFrameExtents(this));
     return {size.width(), size.height()};
 }
 
@@ -485,8 +525,28 @@ bool TForm1::numberFieldKey(Field field, QKeyEvent* key) {
     return true;
 }
 
-void TForm1::ShowHint(const QString& hint) { ui->StatusBar1->showMessage(hint); }
+// Returns true when the input is replaced by its filtered form.
+bool TForm1::numberFieldInput(Field field, QInputMethodEvent* input) {
+    const QString committed = input->commitString();
+    QString passed;
+    for (char32_t c : committed.toUcs4()) {
+        const char32_t out = c < 32                  ? 0
+                             : isDecimalField(field) ? FilterNumberKeys(c)
+                                                     : FilterHexKeys(c);
+        if (out != 0)
+            passed += QString::fromUcs4(&out, 1);
+    }
+    if (passed == committed)
+        return false;
+    QInputMethodEvent filtered(input->preeditString(), input->attributes());
+    filtered.setCommitString(passed, input->replacementStart(), input->replacementLength());
+    QCoreApplication::sendEvent(editFor(field), &filtered);
+    return true;
+}
 
+void TForm1::ShowHint(const QString& hint) {
+    ui->StatusBar1->showMessage(hint);
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
@@ -495,6 +555,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
         if (auto field = numberFieldOf(watched))
             return numberFieldKey(*field, static_cast<QKeyEvent*>(event));
+        break;
+    case QEvent::InputMethod:
+        // Dead keys and input methods deliver their characters here, past the key filter.
+        if (auto field = numberFieldOf(watched))
+            return numberFieldInput(*field, static_cast<QInputMethodEvent*>(event));
         break;
     case QEvent::MouseButtonDblClick:
         if (watched == ui->SourceFileEdit) {

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QInputMethodEvent;
 class QLineEdit;
 
 namespace Ui {
@@ -103,6 +104,7 @@ private:
     // The field a number edit stands for; nothing for any other object.
     std::optional<Field> numberFieldOf(const QObject* object) const;
     bool numberFieldKey(Field field, QKeyEvent* key);
+    bool numberFieldInput(Field field, QInputMethodEvent* input);
     void UpdateStartPos(Field changed);
     void UpdateOffset(Field changed);
     void keepFieldPairInStep(Field changed);

@@ -1,0 +1,19 @@
+#pragma once
+// The frame a window manager will put around a window that is not shown yet.
+
+#include <QMargins>
+#include <QSize>
+
+class QWidget;
+
+namespace kestrine {
+
+// The outer size of a window of this client size in this frame.
+QSize outerSize(const QSize& client, const QMargins& frame);
+
+// The frame the window manager will give this top-level window, asked before the window is
+// mapped; no margins without a window manager that answers (or off X11). Asking creates the
+// native window.
+QMargins expectedFrameExtents(const QWidget* window);
+
+} // namespace kestrine
