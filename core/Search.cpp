@@ -1,0 +1,189 @@
+#include "core/Search.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kestrine {
+
+namespace {
+
+// The upper-cased character of each byte value, built once. Latin-1 has two lower-case letters
+// whose upper case lies outside it: the micro sign and y with diaeresis; sharp s has none.
+constexpr std::array<char16_t, 256> makeByteUpper() {
+    std::array<char16_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        char16_t u = static_cast<char16_t>(b);
+        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7))
+            u = static_cast<char16_t>(b - 0x20);
+        else if (b == 0xB5)
+            u = 0x039C;
+        else if (b == 0xFF)
+            u = 0x0178;
+        table[b] = u;
+    }
+    return table;
+}
+
+constexpr std::array<char16_t, 256> kByteUpper = makeByteUpper();
+
+// The text upper-cased, with the byte values that can stand for its first and last characters
+// (each character is taken by at most two bytes, its two case forms).
+struct Pattern {
+    std::u16string upper;
+    std::size_t firstAt = 0, lastAt = 0;
+    unsigned char first[2] = {0, 0}, last[2] = {0, 0};
+    bool possible = true; // false: some character of the text no byte can take
+};
+
+// The byte values whose character upper-cases to `u`, both slots filled; false when none does.
+bool bytesFor(char16_t u, unsigned char (&out)[2]) {
+    int found = 0;
+    for (unsigned b = 0; b < 256 && found < 2; ++b)
+        if (kByteUpper[b] == u)
+            out[found++] = static_cast<unsigned char>(b);
+    if (found == 1)
+        out[1] = out[0];
+    return found > 0;
+}
+
+Pattern makePattern(std::u16string_view text) {
+    Pattern p;
+    p.upper.reserve(text.size());
+    for (char16_t c : text)
+        p.upper.push_back(searchUpper(c));
+    for (char16_t u : p.upper) {
+        unsigned char ignored[2];
+        if (!bytesFor(u, ignored)) {
+            p.possible = false;
+            return p;
+        }
+    }
+    p.lastAt = p.upper.size() - 1;
+    bytesFor(p.upper[p.firstAt], p.first);
+    bytesFor(p.upper[p.lastAt], p.last);
+    return p;
+}
+
+bool matchesAt(const unsigned char* at, const std::u16string& upper) {
+    for (std::size_t i = 0; i < upper.size(); ++i)
+        if (kByteUpper[at[i]] != upper[i])
+            return false;
+    return true;
+}
+
+// The first index k in [0, n - L] where the text is spelled by buf[k..k+L), or -1. Candidates
+// pass a cheap test of their first and last byte before the full comparison.
+std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p) {
+    const std::size_t length = p.upper.size();
+    if (n < length)
+        return -1;
+    const std::size_t candidates = n - length + 1;
+    const unsigned char* firsts = buf + p.firstAt;
+    const unsigned char* lasts = buf + p.lastAt;
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    const __m128i f0 = _mm_set1_epi8(static_cast<char>(p.first[0]));
+    const __m128i f1 = _mm_set1_epi8(static_cast<char>(p.first[1]));
+    const __m128i l0 = _mm_set1_epi8(static_cast<char>(p.last[0]));
+    const __m128i l1 = _mm_set1_epi8(static_cast<char>(p.last[1]));
+    auto hits = [&](std::size_t at) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(firsts + at));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lasts + at));
+        const __m128i fx = _mm_or_si128(_mm_cmpeq_epi8(x, f0), _mm_cmpeq_epi8(x, f1));
+        const __m128i ly = _mm_or_si128(_mm_cmpeq_epi8(y, l0), _mm_cmpeq_epi8(y, l1));
+        return _mm_and_si128(fx, ly);
+    };
+    for (; j + 32 <= candidates; j += 32) {
+        const __m128i a = hits(j), b = hits(j + 16);
+        if (_mm_movemask_epi8(_mm_or_si128(a, b)) == 0)
+            continue;
+        std::uint32_t bits = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+                             (static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16);
+        while (bits != 0) {
+            const std::size_t k = j + static_cast<std::size_t>(__builtin_ctz(bits));
+            if (matchesAt(buf + k, p.upper))
+                return static_cast<std::int64_t>(k);
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; j < candidates; ++j) {
+        const unsigned char f = firsts[j], l = lasts[j];
+        if ((f == p.first[0] || f == p.first[1]) && (l == p.last[0] || l == p.last[1]) &&
+            matchesAt(buf + j, p.upper))
+            return static_cast<std::int64_t>(j);
+    }
+    return -1;
+}
+
+} // namespace
+
+char16_t searchUpper(char16_t c) {
+    if (c <= 0xFF)
+        return kByteUpper[c];
+    switch (c) {
+    case 0x0131: // dotless i
+        return u'I';
+    case 0x017F: // long s
+        return u'S';
+    case 0x03BC: // Greek mu, whose upper case the micro sign shares
+        return 0x039C;
+    default: // the rest, U+0178 and U+039C among them, upper-case to no byte's character
+        return c;
+    }
+}
+
+SearchResult searchFile(Platform& platform, const std::string& fileName, Position fileSize,
+                        Position start, const LastHit& last, std::u16string_view text) {
+    if (text.empty())
+        return {};
+    std::string why;
+    const int handle = platform.openExclusive(fileName, why);
+    if (handle < 0)
+        return {SearchOutcome::CannotOpen, 0};
+
+    const Pattern pattern = makePattern(text);
+    const auto length = static_cast<Position>(text.size());
+    const Position block = std::min(kSearchBlockSize, std::max<Position>(fileSize, 0));
+    // A text that takes more than half a block would leave a step too small to get through a
+    // large file (none at all from a full block on): such a block grows to hold the text.
+    Position readSize = block, step = block - length;
+    if (length * 2 > block) {
+        readSize = length + block;
+        step = std::max<Position>(block, 1);
+    }
+
+    Position pos = start;
+    if (last.made && pos == last.position)
+        pos += length; // find next: continue behind the hit the cursor stands on
+    SearchResult result;
+    if (pattern.possible) {
+        std::vector<unsigned char> buffer(static_cast<std::size_t>(readSize));
+        // Blocks never reach past the file's size, so a hit lies wholly inside the file.
+        while (pos >= 0 && pos <= fileSize && fileSize - pos >= length) {
+            const auto want = static_cast<std::size_t>(std::min(readSize, fileSize - pos));
+            std::int64_t got = 0;
+            if (platform.seek(handle, pos, why))
+                got = platform.read(handle, buffer.data(), want, why);
+            if (got > 0) {
+                const std::int64_t k =
+                    scanBlock(buffer.data(), static_cast<std::size_t>(got), pattern);
+                if (k >= 0) {
+                    result = {SearchOutcome::Found, pos + k};
+                    break;
+                }
+            }
+            pos += step;
+        }
+    }
+    platform.close(handle, why); // nothing was written, so a failed close loses nothing
+    return result;
+}
+
+} // namespace kestrine
