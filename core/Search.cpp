@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 namespace kestrine {
@@ -77,17 +78,58 @@ bool matchesAt(const unsigned char* at, const std::u16string& upper) {
     return true;
 }
 
-// The first index k in [0, n - L] where the text is spelled by buf[k..k+L), or -1. Candidates
-// pass a cheap test of their first and last byte before the full comparison.
-std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p) {
-    const std::size_t length = p.upper.size();
-    if (n < length)
-        return -1;
-    const std::size_t candidates = n - length + 1;
+// Candidate tests over whole vectors from index j on: each candidate's first and last byte
+// against their two case forms, the full comparison only where both agree. They return the hit,
+// or -1 with j at the first candidate left to the plain loop.
+#if defined(__x86_64__) || defined(__i386__)
+#define KESTRINE_AVX2 __attribute__((target("avx2")))
+
+struct Avx2Forms {
+    __m256i f0, f1, l0, l1;
+};
+
+KESTRINE_AVX2 inline __m256i avx2Hits(const unsigned char* firsts, const unsigned char* lasts,
+                                      const Avx2Forms& c) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(firsts));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lasts));
+    const __m256i fx = _mm256_or_si256(_mm256_cmpeq_epi8(x, c.f0), _mm256_cmpeq_epi8(x, c.f1));
+    const __m256i ly = _mm256_or_si256(_mm256_cmpeq_epi8(y, c.l0), _mm256_cmpeq_epi8(y, c.l1));
+    return _mm256_and_si256(fx, ly);
+}
+
+KESTRINE_AVX2 std::int64_t scanAvx2(const unsigned char* buf, std::size_t candidates,
+                                    const Pattern& p, std::size_t& j) {
     const unsigned char* firsts = buf + p.firstAt;
     const unsigned char* lasts = buf + p.lastAt;
-    std::size_t j = 0;
+    const Avx2Forms c{_mm256_set1_epi8(static_cast<char>(p.first[0])),
+                      _mm256_set1_epi8(static_cast<char>(p.first[1])),
+                      _mm256_set1_epi8(static_cast<char>(p.last[0])),
+                      _mm256_set1_epi8(static_cast<char>(p.last[1]))};
+    for (; j + 64 <= candidates; j += 64) {
+        const __m256i a = avx2Hits(firsts + j, lasts + j, c);
+        const __m256i b = avx2Hits(firsts + j + 32, lasts + j + 32, c);
+        if (_mm256_testz_si256(_mm256_or_si256(a, b), _mm256_or_si256(a, b)))
+            continue;
+        std::uint64_t bits =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(a)) |
+            (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(b))} << 32);
+        for (; bits != 0; bits &= bits - 1) {
+            const std::size_t k = j + static_cast<std::size_t>(__builtin_ctzll(bits));
+            if (matchesAt(buf + k, p.upper))
+                return static_cast<std::int64_t>(k);
+        }
+    }
+    return -1;
+}
+
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
 #if defined(__SSE2__)
+std::int64_t scanSse2(const unsigned char* buf, std::size_t candidates, const Pattern& p,
+                      std::size_t& j) {
+    const unsigned char* firsts = buf + p.firstAt;
+    const unsigned char* lasts = buf + p.lastAt;
     const __m128i f0 = _mm_set1_epi8(static_cast<char>(p.first[0]));
     const __m128i f1 = _mm_set1_epi8(static_cast<char>(p.first[1]));
     const __m128i l0 = _mm_set1_epi8(static_cast<char>(p.last[0]));
@@ -105,14 +147,36 @@ std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p
             continue;
         std::uint32_t bits = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
                              (static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16);
-        while (bits != 0) {
+        for (; bits != 0; bits &= bits - 1) {
             const std::size_t k = j + static_cast<std::size_t>(__builtin_ctz(bits));
             if (matchesAt(buf + k, p.upper))
                 return static_cast<std::int64_t>(k);
-            bits &= bits - 1;
         }
     }
+    return -1;
+}
 #endif
+
+// The first index k in [0, n - L] where the text is spelled by buf[k..k+L), or -1.
+std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p) {
+    const std::size_t length = p.upper.size();
+    if (n < length)
+        return -1;
+    const std::size_t candidates = n - length + 1;
+    std::size_t j = 0;
+    std::int64_t hit = -1;
+#if defined(__x86_64__) || defined(__i386__)
+    if (kHaveAvx2)
+        hit = scanAvx2(buf, candidates, p, j);
+#endif
+#if defined(__SSE2__)
+    if (hit < 0)
+        hit = scanSse2(buf, candidates, p, j);
+#endif
+    if (hit >= 0)
+        return hit;
+    const unsigned char* firsts = buf + p.firstAt;
+    const unsigned char* lasts = buf + p.lastAt;
     for (; j < candidates; ++j) {
         const unsigned char f = firsts[j], l = lasts[j];
         if ((f == p.first[0] || f == p.first[1]) && (l == p.last[0] || l == p.last[1]) &&
@@ -165,19 +229,37 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     SearchResult result;
     if (pattern.possible) {
         std::vector<unsigned char> buffer(static_cast<std::size_t>(readSize));
+        // The buffer holds the file's bytes [held, heldEnd), and the file stands at heldEnd: the
+        // overlap of the next block is moved to the front instead of read again, so a block
+        // costs one read and no seek.
+        Position held = 0, heldEnd = 0;
         // Blocks never reach past the file's size, so a hit lies wholly inside the file.
         while (pos >= 0 && pos <= fileSize && fileSize - pos >= length) {
-            const auto want = static_cast<std::size_t>(std::min(readSize, fileSize - pos));
-            std::int64_t got = 0;
-            if (platform.seek(handle, pos, why))
-                got = platform.read(handle, buffer.data(), want, why);
-            if (got > 0) {
+            const Position want = std::min(readSize, fileSize - pos);
+            Position have = 0;
+            if (held <= pos && pos < heldEnd) {
+                have = heldEnd - pos;
+                std::memmove(buffer.data(), buffer.data() + (pos - held),
+                             static_cast<std::size_t>(have));
+            } else if (!platform.seek(handle, pos, why)) {
+                have = -1;
+            }
+            held = heldEnd = 0;
+            if (have >= 0 && have < want) {
+                const std::int64_t got = platform.read(handle, buffer.data() + have,
+                                                       static_cast<std::size_t>(want - have), why);
+                have = got == want - have ? want : -1;
+            }
+            // A failed or short read leaves a block without candidates, as a failed seek does.
+            if (have == want) {
                 const std::int64_t k =
-                    scanBlock(buffer.data(), static_cast<std::size_t>(got), pattern);
+                    scanBlock(buffer.data(), static_cast<std::size_t>(want), pattern);
                 if (k >= 0) {
                     result = {SearchOutcome::Found, pos + k};
                     break;
                 }
+                held = pos;
+                heldEnd = pos + want;
             }
             pos += step;
         }

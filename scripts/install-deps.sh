@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation fonts-dejavu-core
   fp-utils
-  time util-linux coreutils locales
+  time util-linux coreutils locales ripgrep
 )
 
 missing=()
