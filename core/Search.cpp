@@ -208,8 +208,9 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     if (text.empty())
         return {};
     std::string why;
-    const int handle = platform.openExclusive(fileName, why);
-    if (handle < 0)
+    // Closed when the search ends; nothing was written, so a failed close loses nothing.
+    const FileHandle file(platform, platform.openExclusive(fileName, why));
+    if (!file.isOpen())
         return {SearchOutcome::CannotOpen, 0};
 
     const Pattern pattern = makePattern(text);
@@ -241,12 +242,12 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
                 have = heldEnd - pos;
                 std::memmove(buffer.data(), buffer.data() + (pos - held),
                              static_cast<std::size_t>(have));
-            } else if (!platform.seek(handle, pos, why)) {
+            } else if (!platform.seek(file.get(), pos, why)) {
                 have = -1;
             }
             held = heldEnd = 0;
             if (have >= 0 && have < want) {
-                const std::int64_t got = platform.read(handle, buffer.data() + have,
+                const std::int64_t got = platform.read(file.get(), buffer.data() + have,
                                                        static_cast<std::size_t>(want - have), why);
                 have = got == want - have ? want : -1;
             }
@@ -264,7 +265,6 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
             pos += step;
         }
     }
-    platform.close(handle, why); // nothing was written, so a failed close loses nothing
     return result;
 }
 
