@@ -25,6 +25,7 @@ test: deps
 bench: build
 	@bash bench/copy.sh
 	@bash bench/window-copy.sh
+	@bash bench/search.sh
 
 clean:
 	rm -rf build build-*
