@@ -27,6 +27,7 @@ test: deps
 bench: build
 	@bash bench/copy.sh
 	@bash bench/window-copy.sh
+	@bash bench/search.sh
 
 # Each fuzz target FUZZ_RUNS runs on one core; clang is installed only for this.
 fuzz:

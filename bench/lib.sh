@@ -15,8 +15,10 @@ avail_kib() { df --output=avail -k "$1" 2>/dev/null | tail -n 1 | tr -d ' '; }
 # Makes the work folder with the random source in it and enters it. A tmpfs keeps every byte
 # in the page cache and leaves disk writeback, which varies a lot from run to run, out of the
 # figures. BENCH_DIR chooses another place.
+# A second argument gives how many file-sized copies the benchmark keeps (3: source, output,
+# check copy).
 make_workspace() {
-  local name=$1 base need_kib=$(((size / 1024) * 3 + 1024)) # source, output, check copy
+  local name=$1 base need_kib=$(((size / 1024) * ${2:-3} + 1024))
   if [ -n "${BENCH_DIR:-}" ]; then
     base=$BENCH_DIR
   elif [ -d /dev/shm ] && [ -w /dev/shm ] && (($(avail_kib /dev/shm || echo 0) >= need_kib)); then

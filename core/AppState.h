@@ -1,8 +1,8 @@
 #pragma once
 // The process-wide values of one run, owned by the program entry and passed to what needs them.
 
-#include "core/Types.h"
 #include "core/Settings.h"
+#include "core/Types.h"
 
 #include <string>
 
@@ -25,6 +25,8 @@ struct AppState {
     std::string StartupTitle = "Kestrine";
     // The hex viewer's last search hit; only a hit changes it, it lasts for the whole run.
     Position nLastFoundPos = 0;
+    // Whether a search hit has been made, so that a hit at position 0 counts as one.
+    bool SearchHitMade = false;
 
     int ExitCode = 0;
 };

@@ -11,7 +11,7 @@ packages=(
   fp-utils
   # Opening the help: xdg-open (which asks `file` for the type) and a viewer for compiled help.
   xdg-utils file xchm
-  time util-linux coreutils locales
+  time util-linux coreutils locales ripgrep
 )
 if [ "${1:-}" = "fuzz" ]; then
   # libclang-rt-dev brings libclang_rt.fuzzer for the default clang.

@@ -201,10 +201,11 @@ TEST(HexPage, MarkingsInPaintingOrder) {
     Picks both = Picks::atOpening(0x30, 0);
     both.setFinish(0x30);
     using M = std::vector<Marking>;
-    EXPECT_EQ(markingsAt(0x30, both, 0x30),
+    EXPECT_EQ(markingsAt(0x30, both, {true, 0x30}),
               (M{Marking::LastFound, Marking::Start, Marking::Finish, Marking::StartIsFinish}));
-    EXPECT_EQ(markingsAt(0, Picks{}, 0), M{}); // no hit yet: position 0 is not silver
-    EXPECT_EQ(markingsAt(0x31, both, 0x30), M{});
+    EXPECT_EQ(markingsAt(0, Picks{}, {}), M{}); // no hit yet: position 0 is not silver
+    EXPECT_EQ(markingsAt(0, Picks{}, {true, 0}), M{Marking::LastFound}); // a hit at 0 is
+    EXPECT_EQ(markingsAt(0x31, both, {true, 0x30}), M{});
     EXPECT_EQ(markStyle(Marking::LastFound).background, (Rgb8{192, 192, 192}));
     EXPECT_EQ(markStyle(Marking::Start).background, (Rgb8{0, 255, 0}));
     EXPECT_EQ(markStyle(Marking::Finish).text, (Rgb8{255, 255, 255}));

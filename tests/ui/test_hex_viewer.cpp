@@ -332,6 +332,7 @@ private Q_SLOTS:
         data[3] = 0x07;
         testing::writeFile(file.toStdString(), data);
         state->nLastFoundPos = 0x13;
+        state->SearchHitMade = true;
         openViewer(file, "0", "0", [&](TForm4& viewer) {
             THexViewer* grid = viewer.HexViewer1();
             auto* charLabel = in<QLabel>(&viewer, "CharLabel");

@@ -177,9 +177,9 @@ void Picks::clearFinish() {
     finishPos = 0;
 }
 
-std::vector<Marking> markingsAt(Position position, const Picks& picks, Position lastFoundPos) {
+std::vector<Marking> markingsAt(Position position, const Picks& picks, const LastHit& lastFound) {
     std::vector<Marking> marks;
-    if (lastFoundPos > 0 && position == lastFoundPos)
+    if (lastFound.made && position == lastFound.position)
         marks.push_back(Marking::LastFound);
     if (picks.startSet && position == picks.startPos)
         marks.push_back(Marking::Start);

@@ -3,6 +3,7 @@
 // positions and which cells can be chosen, the marking of a cell, the column captions, the
 // position labels, and the start/finish picking with what Accept hands back.
 
+#include "core/Search.h"
 #include "core/Types.h"
 
 #include <array>
@@ -106,7 +107,7 @@ struct Picks {
 };
 
 // The markings of the cell at `position`, in painting order (a later one covers an earlier).
-std::vector<Marking> markingsAt(Position position, const Picks& picks, Position lastFoundPos);
+std::vector<Marking> markingsAt(Position position, const Picks& picks, const LastHit& lastFound);
 
 struct AcceptedRange {
     Position start = 0;

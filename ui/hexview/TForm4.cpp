@@ -4,7 +4,9 @@
 
 #include "core/Fields.h"
 #include "core/Numbers.h"
+#include "core/Search.h"
 #include "core/Text.h"
+#include "ui/Prompts.h"
 #include "ui/WindowLook.h"
 #include "ui/hexview/THexViewer.h"
 
@@ -223,7 +225,7 @@ void TForm4::HexViewer1DrawCell(QPainter& painter, int column, int row, const QR
         return;
     const THexViewer* grid = ui->HexViewer1;
     const Position position = cellPosition(grid->Offset(), column, row);
-    for (Marking marking : markingsAt(position, picks_, state_.nLastFoundPos)) {
+    for (Marking marking : markingsAt(position, picks_, lastHit())) {
         const MarkStyle style = markStyle(marking);
         DrawField(grid->cellText(column, row), rect, painter, grid->font(), 0, style.bold,
                   markColour(style.text), markColour(style.background));
@@ -292,6 +294,42 @@ void TForm4::CloseBitBtnClick() {
     close();
 }
 
-void TForm4::SearchButtonClick() {}
+void TForm4::SearchButtonClick() {
+    const QString text = ui->SearchEdit->text();
+    if (text.isEmpty())
+        return;
+    THexViewer* grid = ui->HexViewer1;
+    const Position from = cursorPosition();
+    grid->CloseFile();
+    const SearchResult result = searchFile(platform_, state_.SourceFileName, state_.SourceFileSize,
+                                           from, lastHit(), text.toStdU16String());
+    if (result.outcome == SearchOutcome::CannotOpen) {
+        prompts().messageBox(this, BoxKind::Error,
+                             QStringLiteral("The source file ") +
+                                 QString::fromStdString(state_.SourceFileName) +
+                                 QStringLiteral(" cannot be opened."));
+        // The grid gets its file back, so later page moves still show the file.
+        const Position offset = grid->Offset();
+        const int column = grid->Col(), row = grid->Row();
+        grid->setFileName(state_.SourceFileName);
+        grid->setOffset(offset);
+        grid->setCursorCell(column, row);
+        return;
+    }
+    Position at = 0; // nothing found: back to the start of the file
+    if (result.outcome == SearchOutcome::Found) {
+        at = result.position;
+        state_.nLastFoundPos = at;
+        state_.SearchHitMade = true;
+    }
+    grid->setFileName(state_.SourceFileName);
+    grid->setOffset(at);
+    grid->setFocus();
+    // A page never starts with bit 4 set, so such a hit lies in the second row.
+    grid->setCursorCell(1, grid->Offset() + kRowBytes == at ? 2 : 1);
+    grid->update();
+    ReposScrollBar();
+    AdjustRowHeader();
+}
 
 } // namespace kestrine

@@ -55,7 +55,7 @@ public Q_SLOTS:
     void GoToFinishButtonClick();
     void AcceptBitBtnClick();
     void CloseBitBtnClick();
-    // The text search (its own piece of work) fills this in.
+    // Finds the text of SearchEdit from the cursor on and shows the hit.
     void SearchButtonClick();
 
 private:
@@ -65,6 +65,7 @@ private:
     void SetPositionLabels();
     void showLabels(const PositionLabels& labels);
     Position cursorPosition() const;
+    LastHit lastHit() const { return {state_.SearchHitMade, state_.nLastFoundPos}; }
 
     std::unique_ptr<Ui::TForm4> ui;
     AppState& state_;

@@ -1,0 +1,91 @@
+// One search through the real hex viewer window under the offscreen platform: the viewer opened
+// from the main window's hex view button on the file, the text typed into SearchEdit and the
+// search button pressed once, from position 0. For bench/search.sh.
+//
+//   kestrine-window-search <file> <text>      prints the hit's position, or "none"
+
+#include "core/CommandLine.h"
+#include "ui/Prompts.h"
+#include "ui/WindowMode.h"
+#include "ui/WindowOpener.h"
+#include "ui/hexview/TForm4.h"
+#include "ui/main/TForm1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+// Nothing may wait for a click here: any box ends the run as a failure.
+class NoPrompts : public kestrine::Prompts {
+public:
+    int asked = 0;
+    kestrine::Answer messageBox(QWidget*, kestrine::BoxKind, const QString& text) override {
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+        ++asked;
+        return kestrine::Answer::No;
+    }
+    void errorReport(QWidget*, const QString& text) override { messageBox(nullptr, {}, text); }
+    std::optional<QString> openFileName(QWidget*, kestrine::FileDialogState&,
+                                        const std::function<void()>&) override {
+        return std::nullopt;
+    }
+    bool openUrl(const QUrl&) override { return false; }
+    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
+    std::optional<QString> chooseDirectory(QWidget*, const QString&) override {
+        return std::nullopt;
+    }
+};
+
+// Shows the viewer, searches once and closes it, instead of a modal loop waiting for a user.
+class SearchOnce : public kestrine::WindowOpener {
+public:
+    QString text;
+    bool searched = false;
+    void runModal(QDialog& window) override {
+        window.show();
+        window.findChild<QLineEdit*>("SearchEdit")->setText(text);
+        window.findChild<QAbstractButton*>("SearchButton")->click();
+        searched = true;
+        window.close();
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <file> <text>\n", argv[0]);
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    kestrine::prepareEventLoop(); // as the program itself does
+    QApplication app(argc, argv);
+    NoPrompts prompts;
+    kestrine::setPrompts(&prompts);
+    SearchOnce opener;
+    opener.text = QString::fromLocal8Bit(argv[2]);
+    kestrine::setWindowOpener(&opener);
+
+    kestrine::AppState state;
+    kestrine::Platform& platform = kestrine::Platform::system();
+    kestrine::initState(state, platform);
+    QTemporaryDir programFolder; // no settings file of its own
+    state.ProgramFolder = programFolder.path().toStdString() + "/";
+
+    kestrine::TForm1 form(state, platform);
+    form.Init();
+    form.AcceptFiles({QString::fromLocal8Bit(argv[1])});
+    form.findChild<QAbstractButton*>("HexViewButton")->click();
+    if (!opener.searched || prompts.asked != 0)
+        return 1;
+    if (state.SearchHitMade)
+        std::printf("%lld\n", static_cast<long long>(state.nLastFoundPos));
+    else
+        std::printf("none\n");
+    return 0;
+}

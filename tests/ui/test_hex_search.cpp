@@ -1,0 +1,156 @@
+// The hex viewer's search button in the real window, opened from the real main window, under
+// the offscreen platform: where each hit lands, the silver mark, and a file locked by another.
+
+#include "core/CommandLine.h"
+#include "core/Search.h"
+#include "tests/core/TestPlatform.h"
+#include "tests/ui/FakePrompts.h"
+#include "ui/WindowOpener.h"
+#include "ui/hexview/TForm4.h"
+#include "ui/hexview/THexViewer.h"
+#include "ui/main/TForm1.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <functional>
+
+using namespace kestrine;
+using kestrine::testing::FakePrompts;
+using kestrine::testing::TestPlatform;
+
+namespace {
+
+class ScriptedOpener : public WindowOpener {
+public:
+    std::function<void(TForm4&)> script;
+    void runModal(QDialog& window) override {
+        window.show();
+        window.activateWindow();
+        if (QTest::qWaitForWindowActive(&window) && script)
+            script(static_cast<TForm4&>(window));
+        window.close();
+    }
+};
+
+QColor pixelOf(THexViewer* grid, int column, int row) {
+    const QRect cell = grid->cellRect(column, row);
+    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
+}
+
+const QColor kSilver(192, 192, 192);
+
+} // namespace
+
+class TestHexSearch : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    TestPlatform platform;
+    AppState state;
+    FakePrompts fake;
+    ScriptedOpener opener;
+
+private Q_SLOTS:
+    void cleanup() {
+        setPrompts(nullptr);
+        setWindowOpener(nullptr);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+    }
+
+    // The search's upper-case table agrees with Qt's wherever a byte could match.
+    void upperCaseAsQt() {
+        QSet<char16_t> byteUppers;
+        for (char16_t b = 0; b < 256; ++b) {
+            QCOMPARE(searchUpper(b), char16_t(QChar::toUpper(b)));
+            byteUppers.insert(searchUpper(b));
+        }
+        for (char32_t c = 256; c < 0x10000; ++c) {
+            const auto upper = char16_t(QChar::toUpper(c));
+            if (byteUppers.contains(upper))
+                QCOMPARE(searchUpper(char16_t(c)), upper);
+            else
+                QVERIFY(!byteUppers.contains(searchUpper(char16_t(c))));
+        }
+    }
+
+    // Presses in a row on "abc" at 0, 16, 0x125 and 0x135, then a press that finds nothing;
+    // then the same file locked by another open description.
+    void searchButton() {
+        const QString file = dir.filePath("f.bin");
+        std::vector<char> data(0x400, '.');
+        for (int at : {0, 16, 0x125, 0x135})
+            std::copy_n(at == 16 ? "aBc" : "ABC", 3, data.begin() + at);
+        testing::writeFile(file.toStdString(), data);
+
+        initState(state, platform);
+        state.ProgramFolder = dir.path().toStdString() + "/";
+        setPrompts(&fake);
+        setWindowOpener(&opener);
+        TForm1 form(state, platform);
+        form.Init();
+        form.findChild<QLineEdit*>("SourceFileEdit")->setText(file);
+        bool ran = false;
+        opener.script = [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            auto* edit = viewer.findChild<QLineEdit*>("SearchEdit");
+            QWidget* button = viewer.findChild<QWidget*>("SearchButton");
+            QVERIFY(edit && button);
+            const auto press = [&] { QTest::mouseClick(button, Qt::LeftButton); };
+            const auto place = [&] {
+                return QList<qint64>{grid->Offset(), grid->Col(), grid->Row(), state.nLastFoundPos};
+            };
+
+            press(); // no text: nothing happens
+            QCOMPARE(state.SearchHitMade, false);
+            QTest::keyClicks(edit, "aBc");
+            press(); // from the cursor at 0 before any hit: the hit at 0 itself
+            QCOMPARE(place(), (QList<qint64>{0, 1, 1, 0}));
+            QCOMPARE(pixelOf(grid, 1, 1), kSilver);
+            QVERIFY(grid->hasFocus());
+            QCOMPARE(viewer.findChild<QLabel*>("CharLabel")->text(), "A");
+            press(); // bit 4 set: page 0, second row
+            QCOMPARE(place(), (QList<qint64>{0, 1, 2, 16}));
+            QVERIFY(pixelOf(grid, 1, 1) != kSilver);
+            QCOMPARE(pixelOf(grid, 1, 2), kSilver);
+            press();
+            QCOMPARE(place(), (QList<qint64>{0x125, 1, 1, 0x125}));
+            QCOMPARE(grid->cellText(1, 0), "$5");
+            QCOMPARE(viewer.ScrollBar()->value(), 0x125);
+            press();
+            QCOMPARE(place(), (QList<qint64>{0x125, 1, 2, 0x135}));
+            press(); // nothing more: back to the start, the last hit kept
+            QCOMPARE(place(), (QList<qint64>{0, 1, 1, 0x135}));
+            QVERIFY(fake.boxes.empty());
+
+            grid->setOffset(0x200);
+            const int holder = ::open(file.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+            QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+            press();
+            ::close(holder);
+            QCOMPARE(fake.boxes.size(), std::size_t(1));
+            QCOMPARE(fake.boxes[0].kind, BoxKind::Error);
+            QCOMPARE(fake.boxes[0].text, "The source file " + file + " cannot be opened.");
+            // The page stays, and the grid still reads the file afterwards.
+            QCOMPARE(place(), (QList<qint64>{0x200, 1, 1, 0x135}));
+            QCOMPARE(grid->Size(), 256u);
+            grid->setOffset(0x300);
+            QCOMPARE(grid->Size(), 256u);
+            ran = true;
+        };
+        QTest::mouseClick(form.findChild<QWidget*>("HexViewButton"), Qt::LeftButton);
+        QVERIFY(ran);
+    }
+};
+
+QTEST_MAIN(TestHexSearch)
+#include "test_hex_search.moc"
