@@ -123,6 +123,19 @@ FileTypeList::FileTypeList(QWidget* parent) : QTableWidget(0, 2, parent) {
     connect(qApp, &QApplication::focusChanged, this, &FileTypeList::focusChanged);
 }
 
+FileTypeList::~FileTypeList() {
+    // The focus moves and the rows are cleared while the window goes; none of it may reach a
+    // list half destroyed.
+    disconnect(qApp, nullptr, this, nullptr);
+    QAbstractItemModel* rowsModel = model();
+    disconnect(rowsModel, &QAbstractItemModel::dataChanged, this, &FileTypeList::stringsChanged);
+    disconnect(rowsModel, &QAbstractItemModel::rowsInserted, this, &FileTypeList::stringsChanged);
+    disconnect(rowsModel, &QAbstractItemModel::rowsRemoved, this, &FileTypeList::stringsChanged);
+    disconnect(rowsModel, &QAbstractItemModel::modelReset, this, &FileTypeList::stringsChanged);
+    if (QLineEdit* editor = openEditor())
+        QTableWidget::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
 void FileTypeList::setRows(const std::vector<FileTypeRow>& rows) {
     if (QLineEdit* editor = openEditor())
         QTableWidget::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);

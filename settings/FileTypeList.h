@@ -22,6 +22,7 @@ class FileTypeList : public QTableWidget {
 
 public:
     explicit FileTypeList(QWidget* parent = nullptr);
+    ~FileTypeList() override;
 
     // Replaces every row (as the window does when it is shown).
     void setRows(const std::vector<FileTypeRow>& rows);
