@@ -2,9 +2,11 @@
 # Makes docs/main-window.png from the real program on a private Xvfb: a remembered source file,
 # a start position and a length typed in, the pointer over the Copy button (its hint shows).
 # Then docs/hex-viewer.png: the hex viewer on the same file with a start and a finish picked by
-# double clicks on the bytes; then docs/about-box.png: the About box opened from the menu.
+# double clicks on the bytes; then docs/about-box.png: the About box opened from the menu; then
+# docs/settings-window.png: the Settings command, a preferred source folder, the pointer over
+# the Form Colour button.
 #
-#   scripts/screenshot.sh [main.png [hex.png [about.png]]]   KESTRINE=/path/to/kestrine
+#   scripts/screenshot.sh [main.png [hex.png [about.png [settings.png]]]]   KESTRINE=/path/to/kestrine
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,6 +14,7 @@ exe=${KESTRINE:-$here/build/kestrine}
 out=${1:-$here/docs/main-window.png}
 hex_out=${2:-$(dirname "$out")/hex-viewer.png}
 about_out=${3:-$(dirname "$out")/about-box.png}
+settings_out=${4:-$(dirname "$out")/settings-window.png}
 [ -x "$exe" ] || { echo "no executable at $exe (build first, or set KESTRINE)" >&2; exit 2; }
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
@@ -44,6 +47,7 @@ done
 } >"$work/disk.img"
 printf '[Kestrine]\nTop=0\nLeft=0\nSaveLastSourceFile=%s\nSaveLastDestFile=%s\n' \
   "$work/disk.img" "$work/disk2.img" >"$work/Kestrine.ini"
+printf 'PrefSourcePathSwitch=1\nPrefSourcePath=%s\n' /home/alex/disk-images >>"$work/Kestrine.ini"
 (cd "$work" && exec ./kestrine) >/dev/null 2>&1 &
 app_pid=$!
 
@@ -93,6 +97,17 @@ sleep 0.3
 import -window "$about" "$about_out"
 echo "wrote $about_out"
 xdotool windowfocus --sync "$about" key Return
+sleep 0.3
+
+xdotool mousemove --window "$id" 60 $((menu / 2)) click 1 # the Settings command
+sid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Settings$' | head -n 1)
+[ -n "$sid" ] || { echo "the settings window did not appear" >&2; exit 1; }
+xdotool mousemove --window "$sid" 397 180 # over Form Colour: its hint in the status bar
+sleep 0.5
+import -window "$sid" "$settings_out"
+echo "wrote $settings_out"
+xdotool mousemove --window "$sid" 398 374 click 1 # Exit of the settings window
+sleep 0.3
 
 xdotool mousemove --window "$id" 401 $((menu + 220)) click 1 # Exit
 wait "$app_pid" || true

@@ -1,5 +1,7 @@
 #include "ui/Prompts.h"
 
+#include "ui/DirectoryChooser.h"
+
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -109,11 +111,10 @@ public:
     }
 
     std::optional<QString> chooseDirectory(QWidget* parent, const QString& start) override {
-        const QString chosen = QFileDialog::getExistingDirectory(
-            parent, QStringLiteral("Select Directory"), start, QFileDialog::DontUseNativeDialog);
-        if (chosen.isEmpty())
+        DirectoryChooser chooser(start, parent);
+        if (chooser.exec() != QDialog::Accepted)
             return std::nullopt;
-        return chosen;
+        return chooser.directory();
     }
 };
 
@@ -123,10 +124,12 @@ Prompts* installed = nullptr;
 
 void Prompts::openDocument(const QString& path) { (void)openUrl(QUrl::fromLocalFile(path)); }
 
-Prompts& prompts() {
+Prompts& systemPrompts() {
     static QtPrompts real;
-    return installed ? *installed : real;
+    return real;
 }
+
+Prompts& prompts() { return installed ? *installed : systemPrompts(); }
 
 void setPrompts(Prompts* replacement) { installed = replacement; }
 

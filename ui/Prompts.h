@@ -44,13 +44,15 @@ public:
     virtual void openDocument(const QString& path);
     // The colour dialog with its custom colours shown; nothing when cancelled.
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
-    // The modal directory chooser, starting at `start`; the folder name accepted, nothing when
-    // cancelled.
+    // The modal directory chooser, starting at `start`; the folder accepted (absolute, and it
+    // need not exist yet), nothing when cancelled.
     virtual std::optional<QString> chooseDirectory(QWidget* parent, const QString& start) = 0;
 };
 
 // The prompts in use: the installed ones, else the real Qt ones.
 Prompts& prompts();
+// The real Qt ones, whatever is installed (a test drives one real dialog through them).
+Prompts& systemPrompts();
 // Installs replacement prompts (tests); nullptr goes back to the real ones.
 void setPrompts(Prompts* replacement);
 

@@ -144,6 +144,8 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     ui->SourceFileEdit->installEventFilter(this);
     ui->DestFileEdit->installEventFilter(this);
 
+    SettingsForm = std::make_unique<TSettingsForm>(ctx_, *this, this);
+    SettingsForm->setObjectName(QStringLiteral("TSettingsForm"));
     AboutBox = std::make_unique<TAboutBox>(state_, this, ui->StatusBar1);
     JvApplicationHotKey1 = std::make_unique<GlobalHotKey>([this] { Help(); });
     hexViewer_ = std::make_unique<TForm4>(state_, platform_, *this);
@@ -191,6 +193,19 @@ void TForm1::applyColours() {
     log.setColor(QPalette::Base, toQColor(colour));
     log.setColor(QPalette::Text, toQColor(ShadeColour(colour, -120)));
     ui->RichEdit1->setPalette(log);
+}
+
+void TForm1::setFormBackground(const QColor& colour) {
+    applyWindowBackground(this, colour);
+    QPalette log = ui->RichEdit1->palette();
+    log.setColor(QPalette::Base, colour);
+    ui->RichEdit1->setPalette(log);
+}
+
+void TForm1::setFormTextColour(const QColor& colour) { applyWindowText(this, colour); }
+
+void TForm1::setStatusBarColour(const QColor& colour) {
+    applyStatusBarColour(ui->StatusBar1, colour);
 }
 
 void TForm1::applyFileFilter() {
@@ -447,7 +462,7 @@ void TForm1::HexViewButtonClick() {
     });
 }
 
-void TForm1::Settings1Click() {}
+void TForm1::Settings1Click() { windowOpener().runModal(*SettingsForm); }
 void TForm1::Help() {
     // A second F1 while the error box of the first is up would only stack boxes.
     if (std::exchange(inHelp_, true))

@@ -3,6 +3,7 @@
 // the activity log and the status bar. It is the host of the copy in window mode.
 
 #include "core/Context.h"
+#include "settings/TSettingsForm.h"
 #include "ui/Prompts.h"
 
 #include <QMainWindow>
@@ -23,7 +24,7 @@ class GlobalHotKey;
 class TAboutBox;
 class TForm4;
 
-class TForm1 : public QMainWindow, public Host {
+class TForm1 : public QMainWindow, public Host, public SettingsWindowOwner {
     Q_OBJECT
 
 public:
@@ -36,7 +37,13 @@ public:
 
     // The colours of the window from Settings.FormColour, and both dialogs' filter text.
     void applyColours();
-    void applyFileFilter();
+    void applyFileFilter() override;
+
+    // SettingsWindowOwner: the settings window previews its colour here.
+    QPoint formTopLeft() const override { return pos(); }
+    void setFormBackground(const QColor& colour) override;
+    void setFormTextColour(const QColor& colour) override;
+    void setStatusBarColour(const QColor& colour) override;
 
     Context& context() { return ctx_; }
     // The hex viewer, created once with the main window and shown from HexViewButton.
@@ -124,6 +131,7 @@ private:
     FileDialogState openDialog1_;
     FileDialogState openDialog2_;
     std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TSettingsForm> SettingsForm;
     std::unique_ptr<GlobalHotKey> JvApplicationHotKey1;
     bool inHelp_ = false;
     int logLines_ = 0;
