@@ -69,9 +69,13 @@ std::string usageText() {
            "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
 }
 
-std::string consoleErrorText() { return "Error getting a handle on the standard output StdOut."; }
+std::string consoleErrorText() {
+    return "Error getting a handle on the standard output StdOut.";
+}
 
-std::string noticeText() { return "Copyright \xC2\xA9 2026 The Kestrine developers"; }
+std::string noticeText() {
+    return "Copyright \xC2\xA9 2026 The Kestrine developers";
+}
 
 void initState(AppState& state, Platform& platform) {
     state.ExitCode = 0;

@@ -38,6 +38,8 @@ void ConsoleHost::reportError(const std::string& message) {
     messageBox(BoxKind::Error, generalErrorText(message));
 }
 
-void ConsoleHost::appendLog(const std::string& text, bool bold) { log_.push_back({text, bold}); }
+void ConsoleHost::appendLog(const std::string& text, bool bold) {
+    log_.push_back({text, bold});
+}
 
 } // namespace kestrine

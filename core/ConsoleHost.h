@@ -34,8 +34,10 @@ public:
 private:
     AppState& state_;
     Platform& platform_;
-    std::map<Field, std::string> fields_{{Field::StartDec, "0"}, {Field::StartHex, "0"},
-                                         {Field::OffsetDec, "0"}, {Field::OffsetHex, "0"}};
+    std::map<Field, std::string> fields_{{Field::StartDec, "0"},
+                                         {Field::StartHex, "0"},
+                                         {Field::OffsetDec, "0"},
+                                         {Field::OffsetHex, "0"}};
     std::vector<LogLine> log_;
 };
 

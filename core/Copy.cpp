@@ -68,7 +68,8 @@ bool checkRange(Context& ctx, Position start, Position length) {
     }
     if (start > size - 1) {
         const Position m = size - 1;
-        refuseRange(ctx, "Start position is too large.\nMaximum is " + toDec(m), Field::StartDec, m);
+        refuseRange(ctx, "Start position is too large.\nMaximum is " + toDec(m), Field::StartDec,
+                    m);
         return false;
     }
     if (length < 0) {
@@ -268,8 +269,7 @@ void ExecuteCopy(Context& ctx) {
 
     AddToLog(ctx, FormatSize(ctx, bytes) + " written to file " + dst);
     const double seconds = std::fabs(static_cast<double>(pf.nowMs() - startMs)) / 1000.0;
-    AddToLog(ctx, "Elapsed Time: " + formatSeconds(seconds, pf.thousandsSeparator()) +
-                      " seconds.");
+    AddToLog(ctx, "Elapsed Time: " + formatSeconds(seconds, pf.thousandsSeparator()) + " seconds.");
     AddToLog(ctx, "Copying finished.", true);
 }
 

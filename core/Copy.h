@@ -22,7 +22,11 @@ void ExecuteCopy(Context& ctx);
 void ProgressTimer(Context& ctx);
 
 // The derived maxima used by the stepping and the maximum buttons.
-constexpr Position maxStart(Position sourceSize, Position length) { return sourceSize - 1 - length; }
-constexpr Position maxLength(Position sourceSize, Position start) { return sourceSize - 1 - start; }
+constexpr Position maxStart(Position sourceSize, Position length) {
+    return sourceSize - 1 - length;
+}
+constexpr Position maxLength(Position sourceSize, Position start) {
+    return sourceSize - 1 - start;
+}
 
 } // namespace kestrine

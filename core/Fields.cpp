@@ -10,17 +10,26 @@ namespace kestrine {
 
 Field partnerOf(Field field) {
     switch (field) {
-    case Field::StartDec: return Field::StartHex;
-    case Field::StartHex: return Field::StartDec;
-    case Field::OffsetDec: return Field::OffsetHex;
-    case Field::OffsetHex: return Field::OffsetDec;
-    default: return field;
+    case Field::StartDec:
+        return Field::StartHex;
+    case Field::StartHex:
+        return Field::StartDec;
+    case Field::OffsetDec:
+        return Field::OffsetHex;
+    case Field::OffsetHex:
+        return Field::OffsetDec;
+    default:
+        return field;
     }
 }
 
-bool isDecimalField(Field field) { return field == Field::StartDec || field == Field::OffsetDec; }
+bool isDecimalField(Field field) {
+    return field == Field::StartDec || field == Field::OffsetDec;
+}
 
-bool isStartField(Field field) { return field == Field::StartDec || field == Field::StartHex; }
+bool isStartField(Field field) {
+    return field == Field::StartDec || field == Field::StartHex;
+}
 
 std::string notANumberMessage(const std::string& text) {
     return "'" + text + "' is not a valid integer value";

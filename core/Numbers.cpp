@@ -33,7 +33,8 @@ std::optional<std::int64_t> parseNumber(std::string_view text) {
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         hex = true;
         i += 1;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         hex = true;
         i += 2;
     }
@@ -77,7 +78,9 @@ std::optional<std::int64_t> parseHex(std::string_view digits) {
     return parseNumber(text);
 }
 
-std::string toDec(std::int64_t value) { return std::to_string(value); }
+std::string toDec(std::int64_t value) {
+    return std::to_string(value);
+}
 
 std::string toHex(std::int64_t value) {
     static const char digits[] = "0123456789ABCDEF";

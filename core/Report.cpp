@@ -27,6 +27,8 @@ void refuseAndLog(Context& ctx, BoxKind kind, const std::string& text) {
     ctx.state.CommandLineError = true;
 }
 
-bool canAskUser(const Context& ctx) { return !ctx.state.ConsoleAttached; }
+bool canAskUser(const Context& ctx) {
+    return !ctx.state.ConsoleAttached;
+}
 
 } // namespace kestrine

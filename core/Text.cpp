@@ -67,9 +67,9 @@ std::int64_t roundHalfUp(double x) {
 
 std::string sizeTextWith(std::int64_t count, std::string_view separator) {
     std::string kilo =
-        count >= 1024 ? groupThousands(roundHalfUp(static_cast<double>(count) / 1024.0), separator) +
-                            "KB"
-                      : std::string("1KB");
+        count >= 1024
+            ? groupThousands(roundHalfUp(static_cast<double>(count) / 1024.0), separator) + "KB"
+            : std::string("1KB");
     return groupThousands(count, separator) + " bytes (" + kilo + ")";
 }
 

@@ -34,13 +34,13 @@ public:
     virtual int openExclusive(const std::string& path, std::string& why);
     // Opens for reading without any lock (readers that share the file with others).
     virtual int openShared(const std::string& path, std::string& why);
-    // Creates or truncates a file for writing, locked exclusively. Returns -1 with `why` on failure.
+    // Creates or truncates a file for writing, locked exclusively. Returns -1 with `why` on
+    // failure.
     virtual int createExclusive(const std::string& path, std::string& why);
     virtual bool seek(int handle, FileOffset position, std::string& why);
     // Reads or writes at most `count` bytes; returns the count moved, or -1 with `why`.
     virtual std::int64_t read(int handle, void* buffer, std::size_t count, std::string& why);
-    virtual std::int64_t write(int handle, const void* buffer, std::size_t count,
-                               std::string& why);
+    virtual std::int64_t write(int handle, const void* buffer, std::size_t count, std::string& why);
     // Closing a written file can report a delayed write error.
     virtual bool close(int handle, std::string& why);
     virtual FileOffset sizeOf(int handle);

@@ -3,9 +3,9 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -21,7 +21,9 @@ namespace kestrine {
 
 namespace {
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
 
 // Takes the lock without waiting; a file someone else holds is "in use".
 bool lockExclusive(int fd, std::string& why) {
@@ -60,7 +62,9 @@ int openRegular(const std::string& path, int flags, bool lock, bool truncate, st
     return fd;
 }
 
-std::string folderOrCurrent(const std::string& folder) { return folder.empty() ? "." : folder; }
+std::string folderOrCurrent(const std::string& folder) {
+    return folder.empty() ? "." : folder;
+}
 
 } // namespace
 
@@ -135,7 +139,8 @@ bool Platform::directoryExists(const std::string& path) {
 }
 
 bool Platform::sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -355,7 +360,11 @@ std::string toCodeset(std::string_view utf8, const std::string& codeset) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t len = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 1;
+        std::size_t len = lead < 0x80         ? 1
+                          : (lead >> 5) == 6  ? 2
+                          : (lead >> 4) == 14 ? 3
+                          : (lead >> 3) == 30 ? 4
+                                              : 1;
         if (i + len > utf8.size())
             len = 1;
         if (lead < 0x80) {

@@ -70,19 +70,18 @@ bool WriteSettings(Context& ctx, Scope scope) {
     if (s.SaveLastDest)
         entries.push_back({section, "SaveLastDestFile", ctx.host.fieldText(Field::DestFile)});
     if (scope == Scope::StateAndPreferences) {
-        entries.insert(
-            entries.end(),
-            {{section, "SaveLastSource", boolean(s.SaveLastSource)},
-             {section, "SaveLastDest", boolean(s.SaveLastDest)},
-             {section, "PrefSourcePathSwitch", boolean(s.PrefSourcePathSwitch)},
-             {section, "PrefDestPathSwitch", boolean(s.PrefDestPathSwitch)},
-             {section, "PrefSourcePath", s.PrefSourcePath},
-             {section, "PrefDestPath", s.PrefDestPath},
-             {section, "FileFilter", s.FileFilter},
-             {section, "FileFilter2", wrapInPipes(s.FileFilter2)},
-             {section, "FileFilterIndex1", integer(s.FileFilterIndex1)},
-             {section, "FileFilterIndex2", integer(s.FileFilterIndex2)},
-             {section, "FormColour", integer(static_cast<std::int32_t>(s.FormColour))}});
+        entries.insert(entries.end(),
+                       {{section, "SaveLastSource", boolean(s.SaveLastSource)},
+                        {section, "SaveLastDest", boolean(s.SaveLastDest)},
+                        {section, "PrefSourcePathSwitch", boolean(s.PrefSourcePathSwitch)},
+                        {section, "PrefDestPathSwitch", boolean(s.PrefDestPathSwitch)},
+                        {section, "PrefSourcePath", s.PrefSourcePath},
+                        {section, "PrefDestPath", s.PrefDestPath},
+                        {section, "FileFilter", s.FileFilter},
+                        {section, "FileFilter2", wrapInPipes(s.FileFilter2)},
+                        {section, "FileFilterIndex1", integer(s.FileFilterIndex1)},
+                        {section, "FileFilterIndex2", integer(s.FileFilterIndex2)},
+                        {section, "FormColour", integer(static_cast<std::int32_t>(s.FormColour))}});
     }
 
     ProfileFile file(settingsFilePath(ctx.state), ctx.platform);

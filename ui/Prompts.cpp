@@ -40,10 +40,18 @@ public:
     Answer messageBox(QWidget* parent, BoxKind kind, const QString& text) override {
         QMessageBox::Icon icon = QMessageBox::Information;
         switch (kind) {
-        case BoxKind::Warning: icon = QMessageBox::Warning; break;
-        case BoxKind::Error: icon = QMessageBox::Critical; break;
-        case BoxKind::Information: icon = QMessageBox::Information; break;
-        case BoxKind::Confirm: icon = QMessageBox::Question; break;
+        case BoxKind::Warning:
+            icon = QMessageBox::Warning;
+            break;
+        case BoxKind::Error:
+            icon = QMessageBox::Critical;
+            break;
+        case BoxKind::Information:
+            icon = QMessageBox::Information;
+            break;
+        case BoxKind::Confirm:
+            icon = QMessageBox::Question;
+            break;
         }
         const bool question = kind == BoxKind::Confirm;
         QMessageBox box(icon, boxCaption(kind), text,
@@ -122,23 +130,33 @@ Prompts* installed = nullptr;
 
 } // namespace
 
-void Prompts::openDocument(const QString& path) { (void)openUrl(QUrl::fromLocalFile(path)); }
+void Prompts::openDocument(const QString& path) {
+    (void)openUrl(QUrl::fromLocalFile(path));
+}
 
 Prompts& systemPrompts() {
     static QtPrompts real;
     return real;
 }
 
-Prompts& prompts() { return installed ? *installed : systemPrompts(); }
+Prompts& prompts() {
+    return installed ? *installed : systemPrompts();
+}
 
-void setPrompts(Prompts* replacement) { installed = replacement; }
+void setPrompts(Prompts* replacement) {
+    installed = replacement;
+}
 
 QString boxCaption(BoxKind kind) {
     switch (kind) {
-    case BoxKind::Warning: return QStringLiteral("Warning");
-    case BoxKind::Error: return QStringLiteral("Error");
-    case BoxKind::Information: return QStringLiteral("Information");
-    case BoxKind::Confirm: return QStringLiteral("Confirm");
+    case BoxKind::Warning:
+        return QStringLiteral("Warning");
+    case BoxKind::Error:
+        return QStringLiteral("Error");
+    case BoxKind::Information:
+        return QStringLiteral("Information");
+    case BoxKind::Confirm:
+        return QStringLiteral("Confirm");
     }
     return {};
 }

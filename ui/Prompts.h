@@ -19,9 +19,9 @@ namespace kestrine {
 // What a file-open dialog keeps between two showings; the main window holds one per dialog.
 struct FileDialogState {
     QString filter = QStringLiteral("Any file (*.*)|*.*"); // "Desc (*.x)|*.x|..." form
-    int filterIndex = 1;                                     // the first type is 1
-    QString initialDir;                                      // empty: the platform chooses
-    QString fileName;                                        // name part offered in the dialog
+    int filterIndex = 1;                                   // the first type is 1
+    QString initialDir;                                    // empty: the platform chooses
+    QString fileName;                                      // name part offered in the dialog
     QString title;
 };
 

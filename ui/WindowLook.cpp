@@ -11,9 +11,13 @@
 
 namespace kestrine {
 
-QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+QColor toQColor(Rgb rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
 
-QColor toQColor(ColourValue colour) { return toQColor(resolveColour(colour)); }
+QColor toQColor(ColourValue colour) {
+    return toQColor(resolveColour(colour));
+}
 
 void useWindowFont(QWidget* window) {
     // The design's face is rarely installed here; a face of the same metrics keeps the

@@ -104,7 +104,8 @@ int runWindowMode(int argc, char** argv, AppState& state) {
             prepareEventLoop();
             QApplication app(argc, argv);
             useProgramIcon();
-            prompts().messageBox(nullptr, BoxKind::Information, QString::fromStdString(usageText()));
+            prompts().messageBox(nullptr, BoxKind::Information,
+                                 QString::fromStdString(usageText()));
         }
         return 0;
     }

@@ -8,13 +8,17 @@ namespace {
 WindowOpener* installed = nullptr;
 } // namespace
 
-void WindowOpener::runModal(QDialog& window) { window.exec(); }
+void WindowOpener::runModal(QDialog& window) {
+    window.exec();
+}
 
 WindowOpener& windowOpener() {
     static WindowOpener real;
     return installed ? *installed : real;
 }
 
-void setWindowOpener(WindowOpener* replacement) { installed = replacement; }
+void setWindowOpener(WindowOpener* replacement) {
+    installed = replacement;
+}
 
 } // namespace kestrine

@@ -5,8 +5,8 @@
 #include "core/Host.h"
 
 #include <deque>
-#include <optional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +23,10 @@ public:
         bool bold;
     };
 
-    std::map<Field, std::string> fields{{Field::StartDec, "0"}, {Field::StartHex, "0"},
-                                        {Field::OffsetDec, "0"}, {Field::OffsetHex, "0"}};
+    std::map<Field, std::string> fields{{Field::StartDec, "0"},
+                                        {Field::StartHex, "0"},
+                                        {Field::OffsetDec, "0"},
+                                        {Field::OffsetHex, "0"}};
     // The field that has the keyboard focus; the change handlers only mirror that one.
     std::optional<Field> focus;
     std::vector<Field> focusHistory;

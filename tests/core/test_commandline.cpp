@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -51,11 +51,11 @@ protected:
 TEST_F(CommandLineTest, SuccessfulRunPrintsEveryStep) {
     const std::string src = dir.file("src.bin"), dst = dir.file("part two.bin");
     auto lines = run(src, dst, "400d", "5ffh");
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "Source File = " + src, "Destination File = " + dst,
-                         "Start Position = 400d", "Offset Length = 5ffh", "Copying started...",
-                         "1,536 bytes (2KB) written to file " + dst, "Elapsed Time: 0 seconds.",
-                         "Copying finished."}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Source File = " + src, "Destination File = " + dst,
+                                               "Start Position = 400d", "Offset Length = 5ffh",
+                                               "Copying started...",
+                                               "1,536 bytes (2KB) written to file " + dst,
+                                               "Elapsed Time: 0 seconds.", "Copying finished."}));
     EXPECT_EQ(state.ExitCode, 0);
     EXPECT_FALSE(state.ConsoleAttached); // released at the end
     EXPECT_EQ(readFile(dst), std::vector<char>(data.begin() + 400, data.begin() + 1936));
@@ -106,11 +106,15 @@ INSTANTIATE_TEST_SUITE_P(
         ParamCase{"400D", "5FFH", {}}, ParamCase{"0x5ffd", "0d", {}}, ParamCase{"$10d", "aBcH", {}},
         ParamCase{"400", "0d", {kStartBad}},
         ParamCase{"0x5ffh", "0d", {"Start position is an invalid hexadecimal number.", kStartBad}},
-        ParamCase{"d", "h",
+        ParamCase{"d",
+                  "h",
                   {"Start position is an invalid decimal number.", kStartBad,
                    "Offset length is an invalid hexadecimal number.", kOffsetBad}},
-        ParamCase{"0d", "FFFFFFFFFFFFFFFFh", {"Offset length is an invalid hexadecimal number.", kOffsetBad}},
-        ParamCase{"12x4d", "", {"Start position is an invalid decimal number.", kStartBad, kOffsetBad}},
+        ParamCase{"0d",
+                  "FFFFFFFFFFFFFFFFh",
+                  {"Offset length is an invalid hexadecimal number.", kOffsetBad}},
+        ParamCase{
+            "12x4d", "", {"Start position is an invalid decimal number.", kStartBad, kOffsetBad}},
         ParamCase{"5000d", "0d", {"Start position is too large. Maximum is 4999"}},
         ParamCase{"4990d", "10d", {"Offset is too large. Maximum is 9"}},
         ParamCase{"-5d", "0d", {"Start position is negative. Minimum is 0"}},
@@ -119,14 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CommandLineTest, NameProblemsAreAllReportedInOneRun) {
     const std::string missing = dir.file("missing.bin");
     auto lines = run(missing, dir.file("nodir/out.bin"), "400", "0d");
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "The source file " + missing + " cannot be opened.",
-                         "Source File = " + missing,
-                         "ERROR: The Source File " + missing + " cannot be found.",
-                         "Destination File = " + dir.file("nodir/out.bin"),
-                         "ERROR: The Destination File path " + dir.file("nodir/") + " does not exist.",
-                         "Start Position = 400", "ERROR: " + std::string(kStartBad),
-                         "Offset Length = 0d"}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<std::string>{
+            "The source file " + missing + " cannot be opened.", "Source File = " + missing,
+            "ERROR: The Source File " + missing + " cannot be found.",
+            "Destination File = " + dir.file("nodir/out.bin"),
+            "ERROR: The Destination File path " + dir.file("nodir/") + " does not exist.",
+            "Start Position = 400", "ERROR: " + std::string(kStartBad), "Offset Length = 0d"}));
     EXPECT_EQ(state.ExitCode, 1);
 }
 
@@ -152,7 +156,8 @@ TEST_F(CommandLineTest, ADestinationWithoutAFolderGoesToTheCurrentFolder) {
     auto lines = run("src.bin", "file two.dat", "0d", "9d");
     fs::current_path(cwd);
     EXPECT_EQ(state.ExitCode, 0) << ::testing::PrintToString(lines);
-    EXPECT_EQ(readFile(dir.file("file two.dat")), std::vector<char>(data.begin(), data.begin() + 10));
+    EXPECT_EQ(readFile(dir.file("file two.dat")),
+              std::vector<char>(data.begin(), data.begin() + 10));
 }
 
 TEST_F(CommandLineTest, ALockedSourceIsReportedAsNotOpenable) {
@@ -184,14 +189,21 @@ TEST_F(CommandLineTest, AnEmptyDestinationIsRefusedWithoutWaiting) {
 }
 
 TEST(UsageText, SevenLinesWithTheirSpacing) {
-    const std::string expected =
-        "Usage: Kestrine <source> <destination> <start pos> <offset>\n"
-        "<source>" + std::string(9, ' ') + "Input source file name.\n"
-        "<destination>" + std::string(2, ' ') + "Output destination file name.\n"
-        "<start pos>" + std::string(5, ' ') + "Starting position; d = decimal, h = hex\n"
-        "<offset>" + std::string(10, ' ') + "Number of bytes to copy; d = decimal, h = hex\n"
-        "\n"
-        "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
+    const std::string expected = "Usage: Kestrine <source> <destination> <start pos> <offset>\n"
+                                 "<source>" +
+                                 std::string(9, ' ') +
+                                 "Input source file name.\n"
+                                 "<destination>" +
+                                 std::string(2, ' ') +
+                                 "Output destination file name.\n"
+                                 "<start pos>" +
+                                 std::string(5, ' ') +
+                                 "Starting position; d = decimal, h = hex\n"
+                                 "<offset>" +
+                                 std::string(10, ' ') +
+                                 "Number of bytes to copy; d = decimal, h = hex\n"
+                                 "\n"
+                                 "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
     EXPECT_EQ(usageText(), expected);
 }
 

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 using namespace kestrine;
@@ -200,8 +200,8 @@ TEST_F(CopyTest, NameChecksComeFirstAndFocusTheirField) {
         {dir.file("missing"), dir.file("o"), "Source file does not exist!", Field::SourceFile},
         {dir.file("sub"), dir.file("o"), "Source file does not exist!", Field::SourceFile},
         {dir.file("src.bin"), " \t", "Destination file not specified!", Field::DestFile},
-        {dir.file("src.bin"), dir.file("nodir/o"), "The path " + dir.file("nodir/") + " does not exist!",
-         Field::DestFile},
+        {dir.file("src.bin"), dir.file("nodir/o"),
+         "The path " + dir.file("nodir/") + " does not exist!", Field::DestFile},
         {dir.file("src.bin"), dir.file("SRC.BIN") + "  ",
          "Source and destination files cannot be the same!", Field::DestFile},
     };
@@ -231,7 +231,8 @@ TEST_F(CopyTest, OneFileUnderAnotherNameIsRefusedAndKept) {
         host.fields[Field::DestFile] = dest;
         setRange("0", "9");
         ExecuteCopy(ctx);
-        EXPECT_EQ(boxTexts(), std::vector<std::string>{"Source and destination files cannot be the same!"})
+        EXPECT_EQ(boxTexts(),
+                  std::vector<std::string>{"Source and destination files cannot be the same!"})
             << dest;
         EXPECT_EQ(readFile(src), data) << dest;
     }
@@ -290,14 +291,16 @@ TEST_F(CopyTest, EmptyNumberFieldsAndTextsThatAreNoNumbers) {
     ExecuteCopy(ctx);
     setRange("0", "");
     ExecuteCopy(ctx);
-    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Start position not defined.", "Offset not defined."}));
+    EXPECT_EQ(boxTexts(),
+              (std::vector<std::string>{"Start position not defined.", "Offset not defined."}));
     EXPECT_EQ(host.focusHistory, (std::vector<Field>{Field::StartDec, Field::OffsetDec}));
     setRange("9999999999999999999", "0");
     ExecuteCopy(ctx);
     setRange("0", "12ab");
     ExecuteCopy(ctx);
-    EXPECT_EQ(host.errors, (std::vector<std::string>{"'9999999999999999999' is not a valid integer value",
-                                                     "'12ab' is not a valid integer value"}));
+    EXPECT_EQ(host.errors,
+              (std::vector<std::string>{"'9999999999999999999' is not a valid integer value",
+                                        "'12ab' is not a valid integer value"}));
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
 }
 
@@ -366,8 +369,8 @@ TEST_P(CopyFailures, StopRemoveThePartialFileAndReturnToIdle) {
 
     const bool writing = c.failWriteAt > 0 || c.failCreate;
     const std::string file = writing ? dir.file("out.bin") : dir.file("src.bin");
-    const std::string text = std::string(writing ? "The destination file " : "The source file ") +
-                             file + c.expected;
+    const std::string text =
+        std::string(writing ? "The destination file " : "The source file ") + file + c.expected;
     EXPECT_EQ(boxTexts(), std::vector<std::string>{text});
     EXPECT_EQ(host.logTexts(), (std::vector<std::string>{"Copying started...", "ERROR: " + text}));
     EXPECT_TRUE(state.CommandLineError);

@@ -57,7 +57,8 @@ TEST(NumberConversionFuzz, LongDigitRunsNearTheLimits) {
         std::string text = (gen() % 2 ? "-" : "") + std::string(gen() % 2 ? "0x" : "");
         const int len = 15 + static_cast<int>(gen() % 6);
         for (int k = 0; k < len; ++k)
-            text.push_back("0123456789ABCDEF"[gen() % (text.find('x') != std::string::npos ? 16 : 10)]);
+            text.push_back(
+                "0123456789ABCDEF"[gen() % (text.find('x') != std::string::npos ? 16 : 10)]);
         ASSERT_EQ(parseNumber(text), reference(text)) << "text: '" << text << "'";
     }
 }

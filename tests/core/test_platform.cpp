@@ -91,10 +91,24 @@ TEST(PlatformLocale, ThousandsSeparatorFallsBackToComma) {
 }
 
 TEST(PlatformConsole, RedirectedTextTakesTheLocaleCharacterSet) {
-    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "UTF-8"), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
-    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\r\n", "ANSI_X3.4-1968"), "Gr??e ?\r\n");
-    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "ISO-8859-1"), "Gr\xFC\xDF" "e ?");
-    EXPECT_EQ(toCodeset("a\xFF" "b", "ANSI_X3.4-1968"), "a?b"); // not UTF-8 at all
+    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F"
+                        "e \xE2\x82\xAC",
+                        "UTF-8"),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e \xE2\x82\xAC");
+    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F"
+                        "e \xE2\x82\xAC\r\n",
+                        "ANSI_X3.4-1968"),
+              "Gr??e ?\r\n");
+    EXPECT_EQ(toCodeset("Gr\xC3\xBC\xC3\x9F"
+                        "e \xE2\x82\xAC",
+                        "ISO-8859-1"),
+              "Gr\xFC\xDF"
+              "e ?");
+    EXPECT_EQ(toCodeset("a\xFF"
+                        "b",
+                        "ANSI_X3.4-1968"),
+              "a?b"); // not UTF-8 at all
 }
 
 } // namespace

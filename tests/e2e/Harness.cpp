@@ -230,8 +230,8 @@ RunResult CommandLineTest::run(const std::vector<std::string>& args, const RunOp
     if (pid == 0) {
         // Only async-signal-safe calls from here on. An ignored SIGXFSZ survives the exec, so
         // an oversized write fails instead of killing the child.
-        if (limitSize &&
-            (::sigaction(SIGXFSZ, &ignore, nullptr) != 0 || ::setrlimit(RLIMIT_FSIZE, &sizeLimit) != 0))
+        if (limitSize && (::sigaction(SIGXFSZ, &ignore, nullptr) != 0 ||
+                          ::setrlimit(RLIMIT_FSIZE, &sizeLimit) != 0))
             ::_exit(125);
         if (::chdir(cwd.c_str()) != 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
             ::dup2(errPipe[1], 2) < 0)
@@ -271,7 +271,8 @@ RunResult CommandLineTest::run(const std::vector<std::string>& args, const RunOp
             char buf[65536];
             ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
             if (got > 0) {
-                (fds[i].fd == errPipe[0] ? result.err : result.out).append(buf, static_cast<std::size_t>(got));
+                (fds[i].fd == errPipe[0] ? result.err : result.out)
+                    .append(buf, static_cast<std::size_t>(got));
                 ++i;
             } else {
                 ::close(fds[i].fd);

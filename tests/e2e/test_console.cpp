@@ -55,12 +55,15 @@ struct CharsetCase {
     const char* shownAs;
 };
 
-void PrintTo(const CharsetCase& c, std::ostream* os) { *os << c.locale; }
+void PrintTo(const CharsetCase& c, std::ostream* os) {
+    *os << c.locale;
+}
 
 class OutputCharset : public CommandLineTest, public ::testing::WithParamInterface<CharsetCase> {};
 
 TEST_P(OutputCharset, NamesAreWrittenInTheLocaleCharacterSet) {
-    const std::string name = "donn\xC3\xA9" "es \xE2\x82\xAC.bin"; // "données €.bin"
+    const std::string name = "donn\xC3\xA9"
+                             "es \xE2\x82\xAC.bin"; // "données €.bin"
     const std::string src = makeSource(name, 100);
     RunResult r = run({name, "out.bin", "10d", "9d"},
                       RunOptions{.env = {{"LC_ALL", std::string(GetParam().locale)}}});
@@ -72,7 +75,8 @@ TEST_P(OutputCharset, NamesAreWrittenInTheLocaleCharacterSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, OutputCharset,
-                         ::testing::Values(CharsetCase{"C.UTF-8", "donn\xC3\xA9" "es \xE2\x82\xAC.bin"},
+                         ::testing::Values(CharsetCase{"C.UTF-8", "donn\xC3\xA9"
+                                                                  "es \xE2\x82\xAC.bin"},
                                            CharsetCase{"C", "donn?es ?.bin"}));
 
 // Any count but four (and none) prints the usage text and copies nothing.

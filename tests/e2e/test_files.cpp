@@ -20,7 +20,9 @@ struct Slice {
     const char* sizeText;
 };
 
-void PrintTo(const Slice& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Slice& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string hexText(std::size_t v) {
     char buf[32];
@@ -41,7 +43,8 @@ TEST_P(CopiedSlice, EqualsTheSourceBytes) {
     RunResult r = run({"src.bin", "out.bin", start, length});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 0) << r;
-    EXPECT_EQ(r.out, header("src.bin", "out.bin", start, length) + successTail(c.sizeText, "out.bin"));
+    EXPECT_EQ(r.out,
+              header("src.bin", "out.bin", start, length) + successTail(c.sizeText, "out.bin"));
     const std::string out = readFile(work("out.bin"));
     ASSERT_EQ(out.size(), c.count);
     EXPECT_TRUE(out == src.substr(c.start, c.count)) << "the copied bytes differ from the source";
@@ -73,7 +76,8 @@ TEST_F(CommandLineTest, ReplacesAnExistingDestinationWithoutAsking) {
     RunResult r = run({"src.bin", "out.bin", "10d", "9d"});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 0) << r;
-    EXPECT_EQ(r.out, header("src.bin", "out.bin", "10d", "9d") + successTail("10 bytes (1KB)", "out.bin"));
+    EXPECT_EQ(r.out,
+              header("src.bin", "out.bin", "10d", "9d") + successTail("10 bytes (1KB)", "out.bin"));
     EXPECT_EQ(readFile(work("out.bin")), src.substr(10, 10));
 }
 
@@ -111,7 +115,9 @@ struct SameFile {
     Link link;
 };
 
-void PrintTo(const SameFile& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SameFile& c, std::ostream* os) {
+    *os << c.name;
+}
 
 } // namespace
 
@@ -136,16 +142,15 @@ TEST_P(SameFileRefused, ReportsOnceAndLeavesTheSourceIntact) {
     EXPECT_EQ(readFile(work("src.bin")), src);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, SameFileRefused,
-    ::testing::Values(SameFile{"SameText", "src.bin", Link::None},
-                      SameFile{"OtherCase", "SRC.BIN", Link::None},
-                      SameFile{"SurroundingSpaces", " src.bin ", Link::None},
-                      SameFile{"Absolute", "@", Link::None},
-                      SameFile{"DotSlash", "./src.bin", Link::None},
-                      SameFile{"SymbolicLink", "link.bin", Link::Symbolic},
-                      SameFile{"HardLink", "hard.bin", Link::Hard}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, SameFileRefused,
+                         ::testing::Values(SameFile{"SameText", "src.bin", Link::None},
+                                           SameFile{"OtherCase", "SRC.BIN", Link::None},
+                                           SameFile{"SurroundingSpaces", " src.bin ", Link::None},
+                                           SameFile{"Absolute", "@", Link::None},
+                                           SameFile{"DotSlash", "./src.bin", Link::None},
+                                           SameFile{"SymbolicLink", "link.bin", Link::Symbolic},
+                                           SameFile{"HardLink", "hard.bin", Link::Hard}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommandLineTest, DestinationUnderARegularFileIsRefused) {
     makeSource("src.bin", 100);
@@ -229,12 +234,12 @@ TEST_F(CommandLineTest, SourceThatIsNotARegularFile) {
     RunResult folder = run({"adir", "out.bin", "0d", "0d"});
     ASSERT_TRUE(folder.exited) << folder;
     EXPECT_EQ(folder.status, 1);
-    EXPECT_EQ(folder.out, banner() + crlf({"Using Command-Line Parameters",
-                                           "The source file adir cannot be opened.",
-                                           "Source File = adir",
-                                           "ERROR: The Source File adir cannot be found.",
-                                           "Destination File = out.bin", "Start Position = 0d",
-                                           "Offset Length = 0d"}));
+    EXPECT_EQ(
+        folder.out,
+        banner() +
+            crlf({"Using Command-Line Parameters", "The source file adir cannot be opened.",
+                  "Source File = adir", "ERROR: The Source File adir cannot be found.",
+                  "Destination File = out.bin", "Start Position = 0d", "Offset Length = 0d"}));
 
     RunResult fifo = run({"fifo", "out.bin", "0d", "0d"});
     ASSERT_TRUE(fifo.exited) << fifo;
@@ -273,7 +278,9 @@ struct WriteLimit {
     std::size_t count;
 };
 
-void PrintTo(const WriteLimit& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WriteLimit& c, std::ostream* os) {
+    *os << c.name;
+}
 
 } // namespace
 
@@ -295,10 +302,9 @@ TEST_P(FailedWrite, IsReportedAndThePartialDestinationRemoved) {
     EXPECT_EQ(listing(), std::vector<std::string>{"src.bin"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Limits, FailedWrite,
-    ::testing::Values(WriteLimit{"FirstByte", 0, 1},
-                      WriteLimit{"FirstBlock", 4096, 8192},
-                      WriteLimit{"InsideSecondBlock", 10000, 3 * 8192},
-                      WriteLimit{"Remainder", 8192, 8193}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Limits, FailedWrite,
+                         ::testing::Values(WriteLimit{"FirstByte", 0, 1},
+                                           WriteLimit{"FirstBlock", 4096, 8192},
+                                           WriteLimit{"InsideSecondBlock", 10000, 3 * 8192},
+                                           WriteLimit{"Remainder", 8192, 8193}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -13,9 +13,13 @@ struct Accepted {
     const char* sizeText; // FormatSize of value + 1
 };
 
-void PrintTo(const Accepted& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Accepted& c, std::ostream* os) {
+    *os << c.name;
+}
 
-std::string caseName(const char* name) { return name; }
+std::string caseName(const char* name) {
+    return name;
+}
 
 } // namespace
 
@@ -49,8 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"HexUpperSuffix", "5FFH", 1535, "1,536 bytes (2KB)"},
         Accepted{"HexMixedCase", "5fFh", 1535, "1,536 bytes (2KB)"},
         Accepted{"HexLeadingZerosBeyondSixteen", "00000000000000005ffh", 1535, "1,536 bytes (2KB)"},
-        Accepted{"Zero", "0d", 0, "1 bytes (1KB)"},
-        Accepted{"ZeroHex", "0H", 0, "1 bytes (1KB)"},
+        Accepted{"Zero", "0d", 0, "1 bytes (1KB)"}, Accepted{"ZeroHex", "0H", 0, "1 bytes (1KB)"},
         Accepted{"MinusZero", "-0d", 0, "1 bytes (1KB)"},
         Accepted{"PlusSign", "+1535d", 1535, "1,536 bytes (2KB)"},
         Accepted{"LeadingSpace", " 1535d", 1535, "1,536 bytes (2KB)"},
@@ -73,7 +76,9 @@ struct Refused {
     std::vector<std::string> copyErrors; // from the range checks, after all echo lines
 };
 
-void PrintTo(const Refused& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Refused& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::string kStartNotSpecified = "ERROR: Start position was not specified correctly.";
 const std::string kStartBadDec = "ERROR: Start position is an invalid decimal number.";
@@ -93,12 +98,12 @@ TEST_P(RefusedNumber, PrintsItsErrorLinesAndCopiesNothing) {
     RunResult r = run({"src.bin", "out.bin", c.start, c.length});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 1);
-    std::string expected = banner() + crlf({"Using Command-Line Parameters", "Source File = src.bin",
-                                            "Destination File = out.bin",
-                                            std::string("Start Position = ") + c.start}) +
-                           crlf(c.startErrors) +
-                           crlf({std::string("Offset Length = ") + c.length}) +
-                           crlf(c.lengthErrors) + crlf(c.copyErrors);
+    std::string expected =
+        banner() +
+        crlf({"Using Command-Line Parameters", "Source File = src.bin",
+              "Destination File = out.bin", std::string("Start Position = ") + c.start}) +
+        crlf(c.startErrors) + crlf({std::string("Offset Length = ") + c.length}) +
+        crlf(c.lengthErrors) + crlf(c.copyErrors);
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(listing(), std::vector<std::string>{"src.bin"});
 }
@@ -117,50 +122,135 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"LengthLoneH", "0d", {}, "H", {kLengthBadHex, kLengthNotSpecified}, {}},
         Refused{"PrefixWithH", "0x5ffh", {kStartBadHex, kStartNotSpecified}, "0d", {}, {}},
         Refused{"LengthPrefixWithH", "0d", {}, "0x5ffh", {kLengthBadHex, kLengthNotSpecified}, {}},
-        Refused{"HexOfMinusOne", "FFFFFFFFFFFFFFFFh", {kStartBadHex, kStartNotSpecified}, "0d", {}, {}},
-        Refused{"LengthHexOfMinusOne", "0d", {}, "ffffffffffffffffH", {kLengthBadHex, kLengthNotSpecified}, {}},
-        Refused{"SeventeenHexDigits", "10000000000000000h", {kStartBadHex, kStartNotSpecified}, "0d", {}, {}},
+        Refused{
+            "HexOfMinusOne", "FFFFFFFFFFFFFFFFh", {kStartBadHex, kStartNotSpecified}, "0d", {}, {}},
+        Refused{"LengthHexOfMinusOne",
+                "0d",
+                {},
+                "ffffffffffffffffH",
+                {kLengthBadHex, kLengthNotSpecified},
+                {}},
+        Refused{"SeventeenHexDigits",
+                "10000000000000000h",
+                {kStartBadHex, kStartNotSpecified},
+                "0d",
+                {},
+                {}},
         Refused{"SignInHex", "-5h", {kStartBadHex, kStartNotSpecified}, "0d", {}, {}},
         Refused{"NonHexDigit", "5fgh", {kStartBadHex, kStartNotSpecified}, "0d", {}, {}},
         Refused{"HexLetterInDecimal", "12ad", {kStartBadDec, kStartNotSpecified}, "0d", {}, {}},
         Refused{"TrailingSpaceInDecimal", "5 d", {kStartBadDec, kStartNotSpecified}, "0d", {}, {}},
         Refused{"PrefixWithoutDigits", "0xd", {kStartBadDec, kStartNotSpecified}, "0d", {}, {}},
-        Refused{"DecimalBeyondRange", "9223372036854775808d", {kStartBadDec, kStartNotSpecified}, "0d", {}, {}},
-        Refused{"LengthDecimalBeyondRange", "0d", {}, "-9223372036854775809d", {kLengthBadDec, kLengthNotSpecified}, {}},
-        Refused{"BothInvalid", "h", {kStartBadHex, kStartNotSpecified}, "d", {kLengthBadDec, kLengthNotSpecified}, {}}),
+        Refused{"DecimalBeyondRange",
+                "9223372036854775808d",
+                {kStartBadDec, kStartNotSpecified},
+                "0d",
+                {},
+                {}},
+        Refused{"LengthDecimalBeyondRange",
+                "0d",
+                {},
+                "-9223372036854775809d",
+                {kLengthBadDec, kLengthNotSpecified},
+                {}},
+        Refused{"BothInvalid",
+                "h",
+                {kStartBadHex, kStartNotSpecified},
+                "d",
+                {kLengthBadDec, kLengthNotSpecified},
+                {}}),
     [](const auto& info) { return caseName(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Range, RefusedNumber,
     ::testing::Values(
-        Refused{"StartJustPastEnd", "100d", {}, "0d", {}, {"ERROR: Start position is too large. Maximum is 99"}},
-        Refused{"StartLargest", "9223372036854775807d", {}, "0d", {}, {"ERROR: Start position is too large. Maximum is 99"}},
-        Refused{"StartLargestHex", "7FFFFFFFFFFFFFFFh", {}, "0d", {}, {"ERROR: Start position is too large. Maximum is 99"}},
-        Refused{"LengthOnePastEnd", "10d", {}, "90d", {}, {"ERROR: Offset is too large. Maximum is 89"}},
-        Refused{"LengthFromLastByte", "63h", {}, "1d", {}, {"ERROR: Offset is too large. Maximum is 0"}},
-        Refused{"LengthLargest", "0d", {}, "7fffffffffffffffh", {}, {"ERROR: Offset is too large. Maximum is 99"}},
-        Refused{"StartNegative", "-5d", {}, "0d", {}, {"ERROR: Start position is negative. Minimum is 0"}},
-        Refused{"StartMostNegative", "-9223372036854775808d", {}, "0d", {}, {"ERROR: Start position is negative. Minimum is 0"}},
-        Refused{"StartNegativeHex", "8000000000000000h", {}, "0d", {}, {"ERROR: Start position is negative. Minimum is 0"}},
-        Refused{"StartNegativeViaPrefix", "-$1d", {}, "0d", {}, {"ERROR: Start position is negative. Minimum is 0"}},
+        Refused{"StartJustPastEnd",
+                "100d",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is too large. Maximum is 99"}},
+        Refused{"StartLargest",
+                "9223372036854775807d",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is too large. Maximum is 99"}},
+        Refused{"StartLargestHex",
+                "7FFFFFFFFFFFFFFFh",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is too large. Maximum is 99"}},
+        Refused{"LengthOnePastEnd",
+                "10d",
+                {},
+                "90d",
+                {},
+                {"ERROR: Offset is too large. Maximum is 89"}},
+        Refused{"LengthFromLastByte",
+                "63h",
+                {},
+                "1d",
+                {},
+                {"ERROR: Offset is too large. Maximum is 0"}},
+        Refused{"LengthLargest",
+                "0d",
+                {},
+                "7fffffffffffffffh",
+                {},
+                {"ERROR: Offset is too large. Maximum is 99"}},
+        Refused{"StartNegative",
+                "-5d",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is negative. Minimum is 0"}},
+        Refused{"StartMostNegative",
+                "-9223372036854775808d",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is negative. Minimum is 0"}},
+        Refused{"StartNegativeHex",
+                "8000000000000000h",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is negative. Minimum is 0"}},
+        Refused{"StartNegativeViaPrefix",
+                "-$1d",
+                {},
+                "0d",
+                {},
+                {"ERROR: Start position is negative. Minimum is 0"}},
         Refused{"LengthNegative", "0d", {}, "-5d", {}, {"ERROR: Offset is negative. Minimum is 0"}},
-        Refused{"LengthNegativeHex", "0d", {}, "8000000000000000h", {}, {"ERROR: Offset is negative. Minimum is 0"}},
-        Refused{"LengthMinusTwoHex", "0d", {}, "FFFFFFFFFFFFFFFEh", {}, {"ERROR: Offset is negative. Minimum is 0"}}),
+        Refused{"LengthNegativeHex",
+                "0d",
+                {},
+                "8000000000000000h",
+                {},
+                {"ERROR: Offset is negative. Minimum is 0"}},
+        Refused{"LengthMinusTwoHex",
+                "0d",
+                {},
+                "FFFFFFFFFFFFFFFEh",
+                {},
+                {"ERROR: Offset is negative. Minimum is 0"}}),
     [](const auto& info) { return caseName(info.param.name); });
 
 TEST_F(CommandLineTest, ReportsEveryProblemOfOneCommandLine) {
     RunResult r = run({"missing.bin", "nodir/out.bin", "400", "d"});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out,
-              banner() + crlf({"Using Command-Line Parameters",
-                               "The source file missing.bin cannot be opened.",
-                               "Source File = missing.bin",
-                               "ERROR: The Source File missing.bin cannot be found.",
-                               "Destination File = nodir/out.bin",
-                               "ERROR: The Destination File path nodir/ does not exist.",
-                               "Start Position = 400", kStartNotSpecified, "Offset Length = d",
-                               kLengthBadDec, kLengthNotSpecified}));
+    EXPECT_EQ(r.out, banner() + crlf({"Using Command-Line Parameters",
+                                      "The source file missing.bin cannot be opened.",
+                                      "Source File = missing.bin",
+                                      "ERROR: The Source File missing.bin cannot be found.",
+                                      "Destination File = nodir/out.bin",
+                                      "ERROR: The Destination File path nodir/ does not exist.",
+                                      "Start Position = 400", kStartNotSpecified,
+                                      "Offset Length = d", kLengthBadDec, kLengthNotSpecified}));
     EXPECT_TRUE(listing().empty());
 }
 

@@ -1,5 +1,5 @@
-#include "settings/FileTypes.h"
 #include "core/Settings.h"
+#include "settings/FileTypes.h"
 
 #include <gtest/gtest.h>
 

@@ -35,7 +35,9 @@ std::vector<std::string> keysInOrder(const std::string& text) {
 }
 
 // Start-up's reading: the values, then the remembered files into the fields.
-void startUp(Context& ctx) { RestoreRememberedFiles(ctx, ReadSettings(ctx)); }
+void startUp(Context& ctx) {
+    RestoreRememberedFiles(ctx, ReadSettings(ctx));
+}
 
 class SettingsFileTest : public ::testing::Test {
 protected:

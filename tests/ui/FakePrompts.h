@@ -74,8 +74,7 @@ public:
     }
 
 private:
-    template <typename T>
-    static std::optional<T> next(std::deque<std::optional<T>>& queue) {
+    template <typename T> static std::optional<T> next(std::deque<std::optional<T>>& queue) {
         std::optional<T> value;
         if (!queue.empty()) {
             value.swap(queue.front());

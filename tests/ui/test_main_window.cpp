@@ -41,11 +41,11 @@ using kestrine::testing::TestPlatform;
 namespace {
 
 const QStringList kToggled = {
-    "CopyBitBtn",         "CloseBitBtn",        "GetSourceSpeedButton", "GetDestSpeedButton",
-    "CopySourceFileButton", "SetPosMinButton",  "SetPosMaxButton",      "IncPosButton",
-    "DecPosButton",       "SetOffsetMinButton", "SetOffsetMaxButton",   "IncOffsetButton",
-    "DecOffsetButton",    "HexViewButton",      "SourceFileEdit",       "DestFileEdit",
-    "StartDecEdit",       "StartHexEdit",       "OffsetDecEdit",        "OffsetHexEdit"};
+    "CopyBitBtn",           "CloseBitBtn",        "GetSourceSpeedButton", "GetDestSpeedButton",
+    "CopySourceFileButton", "SetPosMinButton",    "SetPosMaxButton",      "IncPosButton",
+    "DecPosButton",         "SetOffsetMinButton", "SetOffsetMaxButton",   "IncOffsetButton",
+    "DecOffsetButton",      "HexViewButton",      "SourceFileEdit",       "DestFileEdit",
+    "StartDecEdit",         "StartHexEdit",       "OffsetDecEdit",        "OffsetHexEdit"};
 const QStringList kCommands = {"Exit1", "Settings1", "Help1", "About1"};
 
 QString partnerName(QString name) {
@@ -86,8 +86,7 @@ class TestMainWindow : public QObject {
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
-    template <typename T = QWidget>
-    T* w(const QString& name) {
+    template <typename T = QWidget> T* w(const QString& name) {
         T* found = form->findChild<T*>(name);
         if (!found)
             qFatal("no %s", qPrintable(name));
@@ -170,8 +169,8 @@ private Q_SLOTS:
                                      desktop.height() / 2 - outer.height() / 2));
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
-        const QStringList order = {"SourceFileEdit", "DestFileEdit", "StartDecEdit",
-                                   "StartHexEdit",   "CopyBitBtn",   "CloseBitBtn",
+        const QStringList order = {"SourceFileEdit", "DestFileEdit",  "StartDecEdit",
+                                   "StartHexEdit",   "CopyBitBtn",    "CloseBitBtn",
                                    "OffsetDecEdit",  "OffsetHexEdit", "RichEdit1"};
         edit("SourceFileEdit")->setFocus();
         QStringList visited;
@@ -204,7 +203,8 @@ private Q_SLOTS:
         QFETCH(QColor, text);
         QFETCH(QColor, status);
         std::ofstream(dir->filePath("Kestrine.ini").toStdString())
-            << "[Kestrine]\nTop=40\nLeft=50\n" << colourLine.toStdString();
+            << "[Kestrine]\nTop=40\nLeft=50\n"
+            << colourLine.toStdString();
         form = std::make_unique<TForm1>(*state, *platform);
         ShowWatcher watcher;
         form->installEventFilter(&watcher);
@@ -227,21 +227,54 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("partner");
         QTest::addColumn<QString>("error");
-        QTest::newRow("decimal") << "StartDecEdit" << "255" << "255" << "FF" << "";
-        QTest::newRow("hex") << "StartHexEdit" << "ff" << "ff" << "255" << "";
-        QTest::newRow("hex capitals lowered") << "OffsetHexEdit" << "FF" << "ff" << "255" << "";
-        QTest::newRow("decimal ignores the rest") << "StartDecEdit" << "1a-.\r2 " << "12" << "C" << "";
-        QTest::newRow("hex ignores g") << "StartHexEdit" << "1g2" << "12" << "18" << "";
-        QTest::newRow("decimal limit")
-            << "OffsetDecEdit" << "12345678901234567890123" << "1234567890123456789"
-            << "112210F47DE98115" << "";
-        QTest::newRow("hex limit") << "OffsetHexEdit" << "1234567890abcdef0" << "1234567890abcde"
-                                   << "81985529205931230" << "";
-        QTest::newRow("emptied decimal") << "StartDecEdit" << "42\b\b" << "" << "" << "";
-        QTest::newRow("emptied hex") << "OffsetHexEdit" << "a\b" << "" << "" << "";
-        QTest::newRow("too large") << "StartDecEdit" << QString(19, '9') << QString(19, '9')
-                                   << "DE0B6B3A763FFFF"
-                                   << "'9999999999999999999' is not a valid integer value.";
+        QTest::newRow("decimal") << "StartDecEdit"
+                                 << "255"
+                                 << "255"
+                                 << "FF"
+                                 << "";
+        QTest::newRow("hex") << "StartHexEdit"
+                             << "ff"
+                             << "ff"
+                             << "255"
+                             << "";
+        QTest::newRow("hex capitals lowered") << "OffsetHexEdit"
+                                              << "FF"
+                                              << "ff"
+                                              << "255"
+                                              << "";
+        QTest::newRow("decimal ignores the rest") << "StartDecEdit"
+                                                  << "1a-.\r2 "
+                                                  << "12"
+                                                  << "C"
+                                                  << "";
+        QTest::newRow("hex ignores g") << "StartHexEdit"
+                                       << "1g2"
+                                       << "12"
+                                       << "18"
+                                       << "";
+        QTest::newRow("decimal limit") << "OffsetDecEdit"
+                                       << "12345678901234567890123"
+                                       << "1234567890123456789"
+                                       << "112210F47DE98115"
+                                       << "";
+        QTest::newRow("hex limit") << "OffsetHexEdit"
+                                   << "1234567890abcdef0"
+                                   << "1234567890abcde"
+                                   << "81985529205931230"
+                                   << "";
+        QTest::newRow("emptied decimal") << "StartDecEdit"
+                                         << "42\b\b"
+                                         << ""
+                                         << ""
+                                         << "";
+        QTest::newRow("emptied hex") << "OffsetHexEdit"
+                                     << "a\b"
+                                     << ""
+                                     << ""
+                                     << "";
+        QTest::newRow("too large")
+            << "StartDecEdit" << QString(19, '9') << QString(19, '9') << "DE0B6B3A763FFFF"
+            << "'9999999999999999999' is not a valid integer value.";
     }
     void typing() {
         QFETCH(QString, field);
@@ -258,7 +291,8 @@ private Q_SLOTS:
         QTest::keyClicks(e, keys);
         QCOMPARE(e->text(), shown);
         QCOMPARE(text(partnerName(field)), partner);
-        QCOMPARE(fake->errors, error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{error});
+        QCOMPARE(fake->errors,
+                 error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{error});
     }
 
     // Text that reaches a field other than by single typed keys: composed by dead keys or an
@@ -346,18 +380,55 @@ private Q_SLOTS:
         QTest::addColumn<QString>("startAfter");
         QTest::addColumn<QString>("offsetAfter");
         const int up = Qt::Key_Up, down = Qt::Key_Down;
-        QTest::newRow("up to the bound") << "StartDecEdit" << up << 100ll << "89" << "9" << "90" << "9";
-        QTest::newRow("stops at the bound") << "StartDecEdit" << up << 100ll << "90" << "9" << "90" << "9";
-        QTest::newRow("down at zero") << "StartDecEdit" << down << 100ll << "0" << "9" << "0" << "9";
-        QTest::newRow("no source") << "StartDecEdit" << up << 0ll << "0" << "0" << "0" << "0";
-        QTest::newRow("beyond, down refused") << "StartDecEdit" << down << 100ll << "95" << "9" << "95" << "9";
-        QTest::newRow("beyond, down into it") << "StartHexEdit" << down << 100ll << "91" << "9" << "90" << "9";
-        QTest::newRow("hex FF up") << "OffsetHexEdit" << up << 1000ll << "0" << "255" << "0" << "256";
-        QTest::newRow("shift up steps too") << "OffsetDecEdit" << int(Qt::Key_Up) + int(Qt::ShiftModifier) << 100ll << "0" << "5" << "0" << "6";
-        QTest::newRow("increase button") << "IncPosButton" << 0 << 100ll << "5" << "9" << "6" << "9";
-        QTest::newRow("decrease button") << "DecOffsetButton" << 0 << 100ll << "0" << "9" << "0" << "8";
-        QTest::newRow("button at the bound") << "IncOffsetButton" << 0 << 100ll << "90" << "9" << "90" << "9";
-        QTest::newRow("button, no source") << "DecPosButton" << 0 << 0ll << "1" << "0" << "1" << "0";
+        QTest::newRow("up to the bound") << "StartDecEdit" << up << 100ll << "89"
+                                         << "9"
+                                         << "90"
+                                         << "9";
+        QTest::newRow("stops at the bound") << "StartDecEdit" << up << 100ll << "90"
+                                            << "9"
+                                            << "90"
+                                            << "9";
+        QTest::newRow("down at zero") << "StartDecEdit" << down << 100ll << "0"
+                                      << "9"
+                                      << "0"
+                                      << "9";
+        QTest::newRow("no source") << "StartDecEdit" << up << 0ll << "0"
+                                   << "0"
+                                   << "0"
+                                   << "0";
+        QTest::newRow("beyond, down refused") << "StartDecEdit" << down << 100ll << "95"
+                                              << "9"
+                                              << "95"
+                                              << "9";
+        QTest::newRow("beyond, down into it") << "StartHexEdit" << down << 100ll << "91"
+                                              << "9"
+                                              << "90"
+                                              << "9";
+        QTest::newRow("hex FF up") << "OffsetHexEdit" << up << 1000ll << "0"
+                                   << "255"
+                                   << "0"
+                                   << "256";
+        QTest::newRow("shift up steps too")
+            << "OffsetDecEdit" << int(Qt::Key_Up) + int(Qt::ShiftModifier) << 100ll << "0"
+            << "5"
+            << "0"
+            << "6";
+        QTest::newRow("increase button") << "IncPosButton" << 0 << 100ll << "5"
+                                         << "9"
+                                         << "6"
+                                         << "9";
+        QTest::newRow("decrease button") << "DecOffsetButton" << 0 << 100ll << "0"
+                                         << "9"
+                                         << "0"
+                                         << "8";
+        QTest::newRow("button at the bound") << "IncOffsetButton" << 0 << 100ll << "90"
+                                             << "9"
+                                             << "90"
+                                             << "9";
+        QTest::newRow("button, no source") << "DecPosButton" << 0 << 0ll << "1"
+                                           << "0"
+                                           << "1"
+                                           << "0";
     }
     void stepping() {
         QFETCH(QString, control);
@@ -392,13 +463,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("offset");
         QTest::addColumn<QString>("startAfter");
         QTest::addColumn<QString>("offsetAfter");
-        QTest::newRow("start max") << "SetPosMaxButton" << true << "3" << "9" << "90" << "9";
-        QTest::newRow("start max, negative") << "SetPosMaxButton" << true << "3" << "100" << "-1" << "100";
-        QTest::newRow("start max, no source") << "SetPosMaxButton" << false << "3" << "9" << "3" << "9";
-        QTest::newRow("offset max") << "SetOffsetMaxButton" << true << "10" << "0" << "10" << "89";
-        QTest::newRow("offset max, no source") << "SetOffsetMaxButton" << false << "10" << "0" << "10" << "0";
-        QTest::newRow("start min") << "SetPosMinButton" << false << "7" << "9" << "0" << "9";
-        QTest::newRow("offset min") << "SetOffsetMinButton" << true << "7" << "9" << "7" << "0";
+        QTest::newRow("start max") << "SetPosMaxButton" << true << "3"
+                                   << "9"
+                                   << "90"
+                                   << "9";
+        QTest::newRow("start max, negative") << "SetPosMaxButton" << true << "3"
+                                             << "100"
+                                             << "-1"
+                                             << "100";
+        QTest::newRow("start max, no source") << "SetPosMaxButton" << false << "3"
+                                              << "9"
+                                              << "3"
+                                              << "9";
+        QTest::newRow("offset max") << "SetOffsetMaxButton" << true << "10"
+                                    << "0"
+                                    << "10"
+                                    << "89";
+        QTest::newRow("offset max, no source") << "SetOffsetMaxButton" << false << "10"
+                                               << "0"
+                                               << "10"
+                                               << "0";
+        QTest::newRow("start min") << "SetPosMinButton" << false << "7"
+                                   << "9"
+                                   << "0"
+                                   << "9";
+        QTest::newRow("offset min") << "SetOffsetMinButton" << true << "7"
+                                    << "9"
+                                    << "7"
+                                    << "0";
     }
     void minimumAndMaximum() {
         QFETCH(QString, button);
@@ -423,16 +515,26 @@ private Q_SLOTS:
     void copyName_data() {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("dest");
-        QTest::newRow("plain") << "/d/file.dat" << "/d/file2.dat";
-        QTest::newRow("digit") << "file2.dat" << "file3.dat";
-        QTest::newRow("carry") << "file09.dat" << "file10.dat";
-        QTest::newRow("zeros") << "file007.dat" << "file8.dat";
-        QTest::newRow("no extension") << "/x/disk1" << "/x/disk2";
-        QTest::newRow("two dots") << "backup.tar.gz" << "backup.tar2.gz";
-        QTest::newRow("all digits") << "2010.log" << "2011.log";
-        QTest::newRow("only extension") << ".profile" << "2.profile";
-        QTest::newRow("blank") << "   " << "unchanged";
-        QTest::newRow("stamp too large") << "/x/run20240101123000.log" << "unchanged";
+        QTest::newRow("plain") << "/d/file.dat"
+                               << "/d/file2.dat";
+        QTest::newRow("digit") << "file2.dat"
+                               << "file3.dat";
+        QTest::newRow("carry") << "file09.dat"
+                               << "file10.dat";
+        QTest::newRow("zeros") << "file007.dat"
+                               << "file8.dat";
+        QTest::newRow("no extension") << "/x/disk1"
+                                      << "/x/disk2";
+        QTest::newRow("two dots") << "backup.tar.gz"
+                                  << "backup.tar2.gz";
+        QTest::newRow("all digits") << "2010.log"
+                                    << "2011.log";
+        QTest::newRow("only extension") << ".profile"
+                                        << "2.profile";
+        QTest::newRow("blank") << "   "
+                               << "unchanged";
+        QTest::newRow("stamp too large") << "/x/run20240101123000.log"
+                                         << "unchanged";
     }
     void copyName() {
         QFETCH(QString, source);
@@ -459,7 +561,8 @@ private Q_SLOTS:
 
         // A long name is taken whole.
         QDir(dir->path()).mkpath(QString(120, 'd') + "/" + QString(120, 'e'));
-        const QString deep = makeFile(QString(120, 'd') + "/" + QString(120, 'e') + "/long.bin", 10);
+        const QString deep =
+            makeFile(QString(120, 'd') + "/" + QString(120, 'e') + "/long.bin", 10);
         QVERIFY(deep.size() > 254);
         QVERIFY(drop({deep}));
         QCOMPARE(text("SourceFileEdit"), deep);
@@ -485,11 +588,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         for (bool source : {true, false}) {
             const char* d = source ? "source: " : "dest: ";
-            QTest::newRow(QByteArray(d) + "last") << source << "last" << false << "pref" << "" << "last";
-            QTest::newRow(QByteArray(d) + "preferred") << source << "last" << true << "pref" << "" << "pref";
-            QTest::newRow(QByteArray(d) + "preferred missing") << source << "last" << true << "gone" << "" << "last";
-            QTest::newRow(QByteArray(d) + "field wins") << source << "last" << true << "pref" << "field" << "field";
-            QTest::newRow(QByteArray(d) + "none exists") << source << "gone" << true << "gone" << "gone" << "previous";
+            QTest::newRow(QByteArray(d) + "last") << source << "last" << false << "pref"
+                                                  << ""
+                                                  << "last";
+            QTest::newRow(QByteArray(d) + "preferred") << source << "last" << true << "pref"
+                                                       << ""
+                                                       << "pref";
+            QTest::newRow(QByteArray(d) + "preferred missing") << source << "last" << true << "gone"
+                                                               << ""
+                                                               << "last";
+            QTest::newRow(QByteArray(d) + "field wins") << source << "last" << true << "pref"
+                                                        << "field"
+                                                        << "field";
+            QTest::newRow(QByteArray(d) + "none exists") << source << "gone" << true << "gone"
+                                                         << "gone"
+                                                         << "previous";
         }
     }
     void dialogStartFolder() {
@@ -503,19 +616,25 @@ private Q_SLOTS:
         for (const char* sub : {"last", "pref", "field"})
             QDir(dir->path()).mkdir(sub);
         const QString fieldFile = makeFile(field.isEmpty() ? "top.bin" : "field/x.bin", 3);
-        auto folder = [&](const QString& name) { return (dir->filePath(name) + "/").toStdString(); };
+        auto folder = [&](const QString& name) {
+            return (dir->filePath(name) + "/").toStdString();
+        };
         Settings& s = state->Settings;
         (source ? s.SourcePath : s.DestPath) = folder(last);
         (source ? s.PrefSourcePathSwitch : s.PrefDestPathSwitch) = prefOn;
         (source ? s.PrefSourcePath : s.PrefDestPath) = folder(pref);
-        const QString fieldText = field.isEmpty() ? "" : field == "gone" ? dir->filePath("gone/x.bin") : fieldFile;
+        const QString fieldText = field.isEmpty()   ? ""
+                                  : field == "gone" ? dir->filePath("gone/x.bin")
+                                                    : fieldFile;
         edit(source ? "SourceFileEdit" : "DestFileEdit")->setText(fieldText);
         (source ? form->OpenDialog1() : form->OpenDialog2()).initialDir = "previous";
 
-        QTest::mouseClick(w(source ? "GetSourceSpeedButton" : "GetDestSpeedButton"), Qt::LeftButton);
+        QTest::mouseClick(w(source ? "GetSourceSpeedButton" : "GetDestSpeedButton"),
+                          Qt::LeftButton);
         QCOMPARE(fake->dialogs.size(), std::size_t(1));
         const FileDialogState& asked = fake->dialogs[0];
-        const QString start = expected == "previous" ? expected : QString::fromStdString(folder(expected));
+        const QString start =
+            expected == "previous" ? expected : QString::fromStdString(folder(expected));
         QCOMPARE(QDir::cleanPath(asked.initialDir), QDir::cleanPath(start));
         QCOMPARE(asked.title, source ? "Source File" : "Destination File");
         QCOMPARE(asked.fileName, field == "field" ? "x.bin" : "");
@@ -631,7 +750,8 @@ private Q_SLOTS:
 
         QCOMPARE(fake->boxes.size(), std::size_t(1));
         QCOMPARE(fake->boxes[0].kind, BoxKind::Confirm);
-        QCOMPARE(fake->boxes[0].text, "Destination file already exists.\nDo you want to overwrite it?");
+        QCOMPARE(fake->boxes[0].text,
+                 "Destination file already exists.\nDo you want to overwrite it?");
         const auto written = testing::readFile(dest.toStdString());
         if (!overwrite) {
             QCOMPARE(written.size(), std::size_t(5));
@@ -647,7 +767,8 @@ private Q_SLOTS:
         auto* richEdit = w<QTextEdit>("RichEdit1");
         const QTextBlock lastBlock = richEdit->document()->lastBlock();
         QCOMPARE(lastBlock.begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
-        QCOMPARE(lastBlock.previous().begin().fragment().charFormat().fontWeight(), int(QFont::Normal));
+        QCOMPARE(lastBlock.previous().begin().fragment().charFormat().fontWeight(),
+                 int(QFont::Normal));
         QCOMPARE(focused(), richEdit);
         QVERIFY(richEdit->verticalScrollBar()->value() > 0);
         QVERIFY(richEdit->textCursor().atEnd());
@@ -730,7 +851,8 @@ private Q_SLOTS:
         QCOMPARE(hover(w("StartHexEdit")),
                  "Position where to begin copying. (Hexadecimal format) (0 is first byte)");
         auto* menu = w<QMenuBar>("MainMenu1");
-        QCOMPARE(hover(menu, menu->actionGeometry(w<QAction>("Exit1")).center()), "Exit the program.");
+        QCOMPARE(hover(menu, menu->actionGeometry(w<QAction>("Exit1")).center()),
+                 "Exit the program.");
         QCOMPARE(hover(menu, menu->actionGeometry(w<QAction>("Settings1")).center()), QString());
     }
 
@@ -763,10 +885,10 @@ private Q_SLOTS:
         QFile ini(dir->filePath("Kestrine.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QString written = QString::fromUtf8(ini.readAll());
-        for (const QString& line : QStringList{"SourcePath=/s/", "Top=" + QString::number(at.y()),
-                                    "Left=" + QString::number(at.x()),
-                                    QString("SaveLastSourceFile=/x/a.bin"),
-                                    QString("SaveLastDestFile=/x/b.bin")})
+        for (const QString& line :
+             QStringList{"SourcePath=/s/", "Top=" + QString::number(at.y()),
+                         "Left=" + QString::number(at.x()), QString("SaveLastSourceFile=/x/a.bin"),
+                         QString("SaveLastDestFile=/x/b.bin")})
             QVERIFY2(written.contains(line), qPrintable(written));
         QVERIFY(!written.contains("FormColour"));
     }
@@ -790,8 +912,10 @@ private Q_SLOTS:
         QTest::newRow("Wayland") << QByteArray() << QByteArray() << waylandSocket() << true;
         QTest::newRow("Wayland gone")
             << QByteArray() << QByteArray() << QByteArray("/nonexistent/w-0") << false;
-        QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray(":0") << QByteArray() << false;
-        QTest::newRow("minimal") << QByteArray("minimal") << QByteArray(":0") << QByteArray() << false;
+        QTest::newRow("offscreen")
+            << QByteArray("offscreen") << QByteArray(":0") << QByteArray() << false;
+        QTest::newRow("minimal") << QByteArray("minimal") << QByteArray(":0") << QByteArray()
+                                 << false;
         QTest::newRow("nothing") << QByteArray() << QByteArray() << QByteArray() << false;
     }
     void displayDecision() {
@@ -799,7 +923,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, display);
         QFETCH(QByteArray, wayland);
         QFETCH(bool, available);
-        const QByteArray saved[] = {qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY")};
+        const QByteArray saved[] = {qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"),
+                                    qgetenv("WAYLAND_DISPLAY")};
         const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
         const QByteArray wanted[] = {qpa, display, wayland};
         for (int i = 0; i < 3; ++i)
@@ -824,7 +949,8 @@ private Q_SLOTS:
         QTest::newRow("default") << QString(kDefaultFileFilter)
                                  << QStringList{"All Files (*.*) (*)", "Programs (*.exe) (*.exe)",
                                                 "Zip Files (*.zip) (*.zip)"};
-        QTest::newRow("several patterns") << "Images|*.png;*.jpg" << QStringList{"Images (*.png *.jpg)"};
+        QTest::newRow("several patterns")
+            << "Images|*.png;*.jpg" << QStringList{"Images (*.png *.jpg)"};
         QTest::newRow("dangling description") << "Odd|*.a|Alone" << QStringList{"Odd (*.a)"};
         QTest::newRow("empty") << "" << QStringList{};
     }

@@ -37,13 +37,17 @@
 #include <exception>
 #include <utility>
 
-static void initPictures() { Q_INIT_RESOURCE(pictures); }
+static void initPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
 
 namespace kestrine {
 
 namespace {
 
-QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // The local names of a drop, or nothing when it holds anything but local files.
 std::optional<QStringList> droppedFiles(const QMimeData* mime) {
@@ -107,7 +111,8 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
 
     ProgressTimer1.setObjectName(QStringLiteral("ProgressTimer1"));
     ProgressTimer1.setInterval(500);
-    connect(&ProgressTimer1, &QTimer::timeout, this, [this] { guarded([this] { ProgressTimer(ctx_); }); });
+    connect(&ProgressTimer1, &QTimer::timeout, this,
+            [this] { guarded([this] { ProgressTimer(ctx_); }); });
 
     connect(ui->GetSourceSpeedButton, &QToolButton::clicked, this, &TForm1::GetSourceFile);
     connect(ui->GetDestSpeedButton, &QToolButton::clicked, this, &TForm1::GetDestFile);
@@ -156,8 +161,7 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-template <typename F>
-void TForm1::guarded(F&& handler) {
+template <typename F> void TForm1::guarded(F&& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
@@ -202,7 +206,9 @@ void TForm1::setFormBackground(const QColor& colour) {
     ui->RichEdit1->setPalette(log);
 }
 
-void TForm1::setFormTextColour(const QColor& colour) { applyWindowText(this, colour); }
+void TForm1::setFormTextColour(const QColor& colour) {
+    applyWindowText(this, colour);
+}
 
 void TForm1::setStatusBarColour(const QColor& colour) {
     applyStatusBarColour(ui->StatusBar1, colour);
@@ -216,12 +222,18 @@ void TForm1::applyFileFilter() {
 
 QLineEdit* TForm1::editFor(Field field) const {
     switch (field) {
-    case Field::SourceFile: return ui->SourceFileEdit;
-    case Field::DestFile: return ui->DestFileEdit;
-    case Field::StartDec: return ui->StartDecEdit;
-    case Field::StartHex: return ui->StartHexEdit;
-    case Field::OffsetDec: return ui->OffsetDecEdit;
-    case Field::OffsetHex: return ui->OffsetHexEdit;
+    case Field::SourceFile:
+        return ui->SourceFileEdit;
+    case Field::DestFile:
+        return ui->DestFileEdit;
+    case Field::StartDec:
+        return ui->StartDecEdit;
+    case Field::StartHex:
+        return ui->StartHexEdit;
+    case Field::OffsetDec:
+        return ui->OffsetDecEdit;
+    case Field::OffsetHex:
+        return ui->OffsetHexEdit;
     }
     return nullptr;
 }
@@ -233,7 +245,9 @@ std::optional<Field> TForm1::numberFieldOf(const QObject* object) const {
     return std::nullopt;
 }
 
-std::string TForm1::fieldText(Field field) const { return editFor(field)->text().toStdString(); }
+std::string TForm1::fieldText(Field field) const {
+    return editFor(field)->text().toStdString();
+}
 
 void TForm1::setFieldText(Field field, const std::string& text) {
     QLineEdit* edit = editFor(field);
@@ -247,7 +261,9 @@ void TForm1::setFieldText(Field field, const std::string& text) {
     edit->setValidator(limit);
 }
 
-void TForm1::focusField(Field field) { editFor(field)->setFocus(Qt::OtherFocusReason); }
+void TForm1::focusField(Field field) {
+    editFor(field)->setFocus(Qt::OtherFocusReason);
+}
 
 Answer TForm1::messageBox(BoxKind kind, const std::string& text) {
     return prompts().messageBox(this, kind, fromUtf8(text));
@@ -281,22 +297,29 @@ void TForm1::clearLog() {
 
 void TForm1::ToggleFormControls(bool enabled) {
     for (QWidget* control : std::initializer_list<QWidget*>{
-             ui->CopyBitBtn, ui->CloseBitBtn, ui->GetSourceSpeedButton, ui->GetDestSpeedButton,
-             ui->CopySourceFileButton, ui->SetPosMinButton, ui->SetPosMaxButton, ui->IncPosButton,
-             ui->DecPosButton, ui->SetOffsetMinButton, ui->SetOffsetMaxButton,
-             ui->IncOffsetButton, ui->DecOffsetButton, ui->HexViewButton, ui->SourceFileEdit,
-             ui->DestFileEdit, ui->StartDecEdit, ui->StartHexEdit, ui->OffsetDecEdit,
-             ui->OffsetHexEdit})
+             ui->CopyBitBtn,         ui->CloseBitBtn,          ui->GetSourceSpeedButton,
+             ui->GetDestSpeedButton, ui->CopySourceFileButton, ui->SetPosMinButton,
+             ui->SetPosMaxButton,    ui->IncPosButton,         ui->DecPosButton,
+             ui->SetOffsetMinButton, ui->SetOffsetMaxButton,   ui->IncOffsetButton,
+             ui->DecOffsetButton,    ui->HexViewButton,        ui->SourceFileEdit,
+             ui->DestFileEdit,       ui->StartDecEdit,         ui->StartHexEdit,
+             ui->OffsetDecEdit,      ui->OffsetHexEdit})
         control->setEnabled(enabled);
     for (QAction* command : {ui->Exit1, ui->Settings1, ui->Help1, ui->About1})
         command->setEnabled(enabled);
 }
 
-void TForm1::setProgressPosition(int position) { ui->ProgressBar1->setValue(position); }
+void TForm1::setProgressPosition(int position) {
+    ui->ProgressBar1->setValue(position);
+}
 
-int TForm1::progressPosition() const { return ui->ProgressBar1->value(); }
+int TForm1::progressPosition() const {
+    return ui->ProgressBar1->value();
+}
 
-void TForm1::repaintProgress() { ui->ProgressBar1->repaint(); }
+void TForm1::repaintProgress() {
+    ui->ProgressBar1->repaint();
+}
 
 void TForm1::setProgressTimerEnabled(bool enabled) {
     if (enabled)
@@ -305,11 +328,17 @@ void TForm1::setProgressTimerEnabled(bool enabled) {
         ProgressTimer1.stop();
 }
 
-void TForm1::setStatusText(const std::string& text) { ShowHint(fromUtf8(text)); }
+void TForm1::setStatusText(const std::string& text) {
+    ShowHint(fromUtf8(text));
+}
 
-void TForm1::setTitle(const std::string& title) { setWindowTitle(fromUtf8(title)); }
+void TForm1::setTitle(const std::string& title) {
+    setWindowTitle(fromUtf8(title));
+}
 
-void TForm1::pumpEvents() { QCoreApplication::processEvents(); }
+void TForm1::pumpEvents() {
+    QCoreApplication::processEvents();
+}
 
 Size TForm1::desktopSize() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -327,9 +356,13 @@ Size TForm1::windowOuterSize() const {
     return {size.width(), size.height()};
 }
 
-int TForm1::windowTop() const { return y(); }
+int TForm1::windowTop() const {
+    return y();
+}
 
-int TForm1::windowLeft() const { return x(); }
+int TForm1::windowLeft() const {
+    return x();
+}
 
 // ---- File selection ------------------------------------------------------------------------
 
@@ -349,8 +382,8 @@ void TForm1::GetSourceFile() {
         prepareDialog(openDialog1_, settings.SourcePath, settings.PrefSourcePathSwitch,
                       settings.PrefSourcePath, Field::SourceFile, QStringLiteral("Source File"));
 
-        if (auto chosen = prompts().openFileName(this, openDialog1_,
-                                                 [this] { OpenDialog1TypeChange(); })) {
+        if (auto chosen =
+                prompts().openFileName(this, openDialog1_, [this] { OpenDialog1TypeChange(); })) {
             state_.SourceFileName = chosen->toStdString();
             settings.SourcePath = directoryPart(state_.SourceFileName);
             setFieldText(Field::SourceFile, state_.SourceFileName);
@@ -368,8 +401,8 @@ void TForm1::GetDestFile() {
         prepareDialog(openDialog2_, settings.DestPath, settings.PrefDestPathSwitch,
                       settings.PrefDestPath, Field::DestFile, QStringLiteral("Destination File"));
 
-        if (auto chosen = prompts().openFileName(this, openDialog2_,
-                                                 [this] { OpenDialog2TypeChange(); })) {
+        if (auto chosen =
+                prompts().openFileName(this, openDialog2_, [this] { OpenDialog2TypeChange(); })) {
             const std::string name = chosen->toStdString();
             settings.DestPath = directoryPart(name);
             setFieldText(Field::DestFile, name);
@@ -378,9 +411,13 @@ void TForm1::GetDestFile() {
     });
 }
 
-void TForm1::OpenDialog1TypeChange() { state_.Settings.FileFilterIndex1 = openDialog1_.filterIndex; }
+void TForm1::OpenDialog1TypeChange() {
+    state_.Settings.FileFilterIndex1 = openDialog1_.filterIndex;
+}
 
-void TForm1::OpenDialog2TypeChange() { state_.Settings.FileFilterIndex2 = openDialog2_.filterIndex; }
+void TForm1::OpenDialog2TypeChange() {
+    state_.Settings.FileFilterIndex2 = openDialog2_.filterIndex;
+}
 
 void TForm1::CopySourceFileButtonClick() {
     guarded([this] {
@@ -446,8 +483,9 @@ void TForm1::HexViewButtonClick() {
         if (trimmed(remembered).empty() || !platform_.fileExists(remembered))
             return;
         if (state_.SourceFileSize >= kHexViewerSizeLimit) {
-            messageBox(BoxKind::Warning,
-                       "The hex file viewer can only function with source files under 2GB in size.");
+            messageBox(
+                BoxKind::Warning,
+                "The hex file viewer can only function with source files under 2GB in size.");
             return;
         }
         THexViewer* grid = hexViewer_->HexViewer1();
@@ -462,7 +500,9 @@ void TForm1::HexViewButtonClick() {
     });
 }
 
-void TForm1::Settings1Click() { windowOpener().runModal(*SettingsForm); }
+void TForm1::Settings1Click() {
+    windowOpener().runModal(*SettingsForm);
+}
 void TForm1::Help() {
     // A second F1 while the error box of the first is up would only stack boxes.
     if (std::exchange(inHelp_, true))
@@ -471,13 +511,19 @@ void TForm1::Help() {
     inHelp_ = false;
 }
 
-void TForm1::About1Click() { windowOpener().runModal(*AboutBox); }
+void TForm1::About1Click() {
+    windowOpener().runModal(*AboutBox);
+}
 
 // ---- Number fields -------------------------------------------------------------------------
 
 // The start pair and the length pair follow the same rule; the two names are the handlers'.
-void TForm1::UpdateStartPos(Field changed) { keepFieldPairInStep(changed); }
-void TForm1::UpdateOffset(Field changed) { keepFieldPairInStep(changed); }
+void TForm1::UpdateStartPos(Field changed) {
+    keepFieldPairInStep(changed);
+}
+void TForm1::UpdateOffset(Field changed) {
+    keepFieldPairInStep(changed);
+}
 
 void TForm1::keepFieldPairInStep(Field changed) {
     guarded([&] { keepPairInStep(*this, changed, editFor(changed)->hasFocus()); });
@@ -488,14 +534,30 @@ void TForm1::stepByButton(Field decimalField, int step) {
     guarded([&] { stepField(ctx_, decimalField, step); });
 }
 
-void TForm1::SetPosMinButtonClick() { guarded([this] { setMinimum(ctx_, Field::StartDec); }); }
-void TForm1::SetPosMaxButtonClick() { guarded([this] { setMaximum(ctx_, Field::StartDec); }); }
-void TForm1::IncPosButtonClick() { stepByButton(Field::StartDec, +1); }
-void TForm1::DecPosButtonClick() { stepByButton(Field::StartDec, -1); }
-void TForm1::SetOffsetMinButtonClick() { guarded([this] { setMinimum(ctx_, Field::OffsetDec); }); }
-void TForm1::SetOffsetMaxButtonClick() { guarded([this] { setMaximum(ctx_, Field::OffsetDec); }); }
-void TForm1::IncOffsetButtonClick() { stepByButton(Field::OffsetDec, +1); }
-void TForm1::DecOffsetButtonClick() { stepByButton(Field::OffsetDec, -1); }
+void TForm1::SetPosMinButtonClick() {
+    guarded([this] { setMinimum(ctx_, Field::StartDec); });
+}
+void TForm1::SetPosMaxButtonClick() {
+    guarded([this] { setMaximum(ctx_, Field::StartDec); });
+}
+void TForm1::IncPosButtonClick() {
+    stepByButton(Field::StartDec, +1);
+}
+void TForm1::DecPosButtonClick() {
+    stepByButton(Field::StartDec, -1);
+}
+void TForm1::SetOffsetMinButtonClick() {
+    guarded([this] { setMinimum(ctx_, Field::OffsetDec); });
+}
+void TForm1::SetOffsetMaxButtonClick() {
+    guarded([this] { setMaximum(ctx_, Field::OffsetDec); });
+}
+void TForm1::IncOffsetButtonClick() {
+    stepByButton(Field::OffsetDec, +1);
+}
+void TForm1::DecOffsetButtonClick() {
+    stepByButton(Field::OffsetDec, -1);
+}
 
 // Returns true when the key is consumed.
 bool TForm1::numberFieldKey(Field field, QKeyEvent* key) {
@@ -597,7 +659,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 guarded([this] { ChangeSourceFile(ctx_); });
         }
         break;
-    default: break;
+    default:
+        break;
     }
     return QMainWindow::eventFilter(watched, event);
 }
