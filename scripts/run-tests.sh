@@ -17,6 +17,16 @@ start_xvfb
 export KESTRINE_TEST_DISPLAY="$display"
 
 status=0
+
+# Every C++ file stays in the one format; a file that is not fails the run.
+echo "== format"
+cpp_files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find core platform settings ui tests bench main.cpp -name '*.cpp' -o -name '*.h')
+# shellcheck disable=SC2086
+if ! clang-format --dry-run -Werror $cpp_files; then
+  echo "C++ files are not formatted: run scripts/format.sh" >&2
+  status=1
+fi
+
 for preset in "${presets[@]}"; do
   echo "== build: $preset"
   cmake --preset "$preset" >/dev/null
