@@ -66,6 +66,10 @@ bool ensureHelpFile(Platform& platform, const std::string& path, std::string_vie
         done += static_cast<std::size_t>(n);
     }
     if (!platform.close(handle, why)) {
+        // A delayed write error may have lost bytes of a file that has the full size, which the
+        // next request would take as current: remove it, so that one writes it again.
+        std::string ignored;
+        platform.deleteFile(path, ignored);
         error = quotedFailure("Cannot write file", path, why);
         return false;
     }

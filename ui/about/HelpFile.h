@@ -21,7 +21,8 @@ QByteArray helpResource();
 
 // Makes the file at `path` a copy of `bytes` unless it already has their size. A file that
 // cannot be opened exclusively counts as different; one that another program holds locked is
-// not replaced. Returns false with the message for the error box in `error`.
+// not replaced. Returns false with the message for the error box in `error`; a file whose
+// writing failed is never left with the full size.
 bool ensureHelpFile(Platform& platform, const std::string& path, std::string_view bytes,
                     std::string& error);
 
