@@ -21,6 +21,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -166,6 +169,84 @@ private Q_SLOTS:
         help();
         QCOMPARE(helpOnDisk(), chm);
         QCOMPARE(fake->urls, helpOpened());
+    }
+
+    // Every file-system call of one Help failed in turn, in each way it really can fail: either
+    // the clean result (the whole help file, opened), or the error box, the help not opened,
+    // and no file written by this request that passes the size check, so the next request
+    // writes it again, whole.
+    void everyCallOfTheExtractionFailedInTurn_data() {
+        QTest::addColumn<QByteArray>("before"); // "-" for no file
+        QTest::newRow("absent") << QByteArray("-");
+        QTest::newRow("another size") << QByteArray("stale help");
+        QTest::newRow("current") << chm;
+    }
+    void everyCallOfTheExtractionFailedInTurn() {
+        QFETCH(QByteArray, before);
+        struct Run {
+            std::vector<QString> errors;
+            std::vector<QUrl> urls;
+            std::optional<QByteArray> file;
+            std::vector<std::string> calls;
+            std::size_t openHandles = 0;
+        };
+        auto help = [&](int failAt, testing::Fault fault) {
+            QFile::remove(helpPath());
+            if (before != "-")
+                writeHelp(before);
+            TestPlatform failing;
+            failing.failCallAt = failAt;
+            failing.failKind = fault;
+            FakePrompts answers;
+            setPrompts(&answers);
+            openHelp(failing, state->ProgramFolder, nullptr);
+            setPrompts(fake.get());
+            Run run{answers.errors, answers.urls, std::nullopt, failing.callNames,
+                    failing.openHandles.size()};
+            if (QFile::exists(helpPath()))
+                run.file = helpOnDisk();
+            return run;
+        };
+        const Run clean = help(0, testing::Fault::IoError);
+        QCOMPARE(clean.file, std::optional<QByteArray>(chm));
+        QCOMPARE(clean.urls, helpOpened());
+        QVERIFY(clean.errors.empty());
+
+        int points = 0, failures = 0;
+        for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
+            const std::string& call = clean.calls[static_cast<std::size_t>(k) - 1];
+            QVERIFY2(testing::faultsOfCalls().count(call), call.c_str());
+            for (testing::Fault fault : testing::faultsOfCalls().at(call)) {
+                const std::string where =
+                    "call " + std::to_string(k) + " (" + call + "), " + testing::faultName(fault);
+                const Run run = help(k, fault);
+                ++points;
+                QVERIFY2(run.openHandles == 0, (where + ": a file was left open").c_str());
+                if (run.errors.empty()) {
+                    QVERIFY2(run.file == chm,
+                             (where + ": opened without the whole help file").c_str());
+                    QVERIFY2(run.urls == helpOpened(), (where + ": help not opened").c_str());
+                    continue;
+                }
+                ++failures;
+                QVERIFY2(run.errors.size() == 1 && run.urls.empty(), where.c_str());
+                QVERIFY2(run.errors[0].contains(" \"" + helpPath() + "\". "), where.c_str());
+                // A file this request wrote in part must not look whole to the next one.
+                const bool untouched = before == "-" ? !run.file : run.file == before;
+                QVERIFY2(untouched || !run.file || run.file->size() != chm.size(),
+                         (where + ": a file not the whole help passes the size check").c_str());
+                // The next request, without the fault, writes it whole and opens it.
+                TestPlatform sound;
+                FakePrompts answers;
+                setPrompts(&answers);
+                openHelp(sound, state->ProgramFolder, nullptr);
+                setPrompts(fake.get());
+                QVERIFY2(helpOnDisk() == chm && answers.urls == helpOpened(), where.c_str());
+            }
+        }
+        std::printf("help extraction: %zu calls in a clean run, %d failure points walked, %d of "
+                    "them failures\n",
+                    clean.calls.size(), points, failures);
     }
 
     void f1AndAboutFromTheMainWindow() {
