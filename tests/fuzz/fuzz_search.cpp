@@ -1,0 +1,183 @@
+// The text search over a small file held in memory. Properties: whatever the file, text, start
+// and last hit, the search ends and gives what a plain loop over the whole file gives: the first
+// place at or after the start (behind the last hit when the start is on it) where every byte's
+// upper case equals the text's, a hit at position 0 and a text longer than a block included;
+// it reads the file about once, not once per candidate; a file that cannot be opened is said
+// so, and the file is closed again.
+
+#include "FuzzCheck.h"
+
+#include "core/Search.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace kestrine;
+using kestrine::fuzz::require;
+
+namespace {
+
+// One file in memory, read through the calls the search makes.
+class MemoryFile : public Platform {
+public:
+    std::vector<std::uint8_t> bytes;
+    bool refuseOpen = false;
+    int open = 0;
+    std::int64_t bytesRead = 0;
+
+    int openExclusive(const std::string&, std::string& why) override {
+        if (refuseOpen) {
+            why = "The file is in use by another program";
+            return -1;
+        }
+        ++open;
+        at_ = 0;
+        return kHandle;
+    }
+    bool seek(int handle, FileOffset position, std::string& why) override {
+        require(handle == kHandle && open == 1, "seek on the open file");
+        if (position < 0 || position > static_cast<FileOffset>(bytes.size())) {
+            why = "Invalid argument";
+            return false;
+        }
+        at_ = position;
+        return true;
+    }
+    std::int64_t read(int handle, void* buffer, std::size_t count, std::string&) override {
+        require(handle == kHandle && open == 1, "read from the open file");
+        const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(count),
+                                              static_cast<std::int64_t>(bytes.size()) - at_);
+        std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
+        at_ += n;
+        bytesRead += n;
+        return n;
+    }
+    bool close(int handle, std::string&) override {
+        require(handle == kHandle && open == 1, "the open file closed once");
+        --open;
+        return true;
+    }
+    FileOffset sizeOf(int) override { return static_cast<FileOffset>(bytes.size()); }
+
+private:
+    static constexpr int kHandle = 5;
+    std::int64_t at_ = 0;
+};
+
+// Characters outside Latin-1 whose case the search has to know about, or that no byte takes.
+constexpr char16_t kOthers[] = {0x0131, 0x017F, 0x03BC, 0x039C, 0x0178, 0x212A, 0x1E9E, 0x0100};
+
+struct Case {
+    Position start = 0;
+    LastHit last;
+    bool refuseOpen = false;
+    std::u16string text;
+    std::vector<std::uint8_t> file;
+};
+
+std::uint16_t take16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+// A length from one byte: mostly small, now and then one about the block size, so that hits
+// cross a block's end and texts outgrow a block without making every run that long.
+std::size_t lengthFrom(std::uint8_t b) {
+    constexpr std::size_t kNearBlock[] = {10200, 10236, 10239, 10240, 10241, 10244, 10300, 12000};
+    return b < 248 ? b : kNearBlock[b - 248];
+}
+
+// Header: start (2 bytes), flags (last hit made, last hit at the start, open refused), last hit
+// (2), filler run length (1) and byte, text length (1; 0 takes the text as given, else the
+// given characters, or the filler byte, repeated), count of text bytes (1); then the text bytes
+// (0x7F n: a character of kOthers), then the file's bytes, which follow the filler run.
+Case readCase(const std::uint8_t* data, std::size_t size) {
+    std::uint8_t head[9] = {};
+    const std::size_t taken = std::min(size, sizeof head);
+    std::memcpy(head, data, taken);
+    data += taken;
+    size -= taken;
+    const std::size_t textBytes = std::min<std::size_t>(head[8], size);
+    Case c;
+    c.file.assign(lengthFrom(head[5]), head[6]);
+    c.file.insert(c.file.end(), data + textBytes, data + size);
+    // Starts up to a little past the end; the last hit anywhere near them.
+    const std::size_t places = c.file.size() + 17;
+    c.start = static_cast<Position>(take16(head) % places);
+    c.last = {(head[2] & 1) != 0, static_cast<Position>(take16(head + 3) % places)};
+    if (head[2] & 2)
+        c.last.position = c.start;
+    c.refuseOpen = (head[2] & 4) != 0;
+
+    std::u16string given;
+    for (std::size_t i = 0; i < textBytes; ++i) {
+        if (data[i] == 0x7F && i + 1 < textBytes)
+            given.push_back(kOthers[data[++i] % std::size(kOthers)]);
+        else
+            given.push_back(data[i]);
+    }
+    c.text = given; // nothing at all: the empty text
+    if (const std::size_t length = lengthFrom(head[7]); length != 0) {
+        if (given.empty())
+            given.push_back(head[6]);
+        c.text.clear();
+        for (std::size_t i = 0; i < length; ++i)
+            c.text.push_back(given[i % given.size()]);
+    }
+    return c;
+}
+
+std::optional<Position> reference(const Case& c) {
+    if (c.text.empty())
+        return std::nullopt;
+    const auto length = static_cast<Position>(c.text.size());
+    Position from = c.start;
+    if (c.last.made && from == c.last.position)
+        from += length;
+    // Upper-cased once, so that the candidates compare as plain arrays.
+    std::u16string file, text;
+    for (std::uint8_t b : c.file)
+        file.push_back(searchUpper(b));
+    for (char16_t ch : c.text)
+        text.push_back(searchUpper(ch));
+    const auto size = static_cast<Position>(file.size());
+    for (Position j = from; j + length <= size; ++j)
+        if (file.compare(static_cast<std::size_t>(j), text.size(), text) == 0)
+            return j;
+    return std::nullopt;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const Case c = readCase(data, size);
+    MemoryFile platform;
+    platform.bytes = c.file;
+    platform.refuseOpen = c.refuseOpen;
+    const auto fileSize = static_cast<Position>(c.file.size());
+    const SearchResult result =
+        searchFile(platform, "source.bin", fileSize, c.start, c.last, c.text);
+    require(platform.open == 0, "the file is closed again");
+
+    if (c.refuseOpen) {
+        // An empty text does nothing, not even the open.
+        require(result.outcome ==
+                    (c.text.empty() ? SearchOutcome::NotFound : SearchOutcome::CannotOpen),
+                "a file that cannot be opened is reported");
+        return 0;
+    }
+    const std::optional<Position> expected = reference(c);
+    require(result.outcome != SearchOutcome::CannotOpen, "the file opens");
+    require((result.outcome == SearchOutcome::Found) == expected.has_value(),
+            "found exactly when the plain loop finds");
+    if (expected)
+        require(result.position == *expected, "the first hit at or after the start");
+    // Blocks overlap by the text's length: each byte is read about once, never once per place.
+    require(platform.bytesRead <= 2 * fileSize + static_cast<Position>(c.text.size()),
+            "the file is read about once");
+    return 0;
+}
