@@ -33,6 +33,17 @@ constexpr std::array<char16_t, 256> makeByteUpper() {
 
 constexpr std::array<char16_t, 256> kByteUpper = makeByteUpper();
 
+// Which upper cases some byte takes (all lie below U+0400), so that checking a long text costs
+// one look-up per character rather than a pass over the 256 bytes.
+constexpr std::size_t kUpperRange = 0x400;
+constexpr std::array<bool, kUpperRange> makeTaken() {
+    std::array<bool, kUpperRange> taken{};
+    for (char16_t u : kByteUpper)
+        taken[u] = true;
+    return taken;
+}
+constexpr std::array<bool, kUpperRange> kTaken = makeTaken();
+
 // The text upper-cased, with the byte values that can stand for its first and last characters
 // (each character is taken by at most two bytes, its two case forms).
 struct Pattern {
@@ -59,8 +70,7 @@ Pattern makePattern(std::u16string_view text) {
     for (char16_t c : text)
         p.upper.push_back(searchUpper(c));
     for (char16_t u : p.upper) {
-        unsigned char ignored[2];
-        if (!bytesFor(u, ignored)) {
+        if (u >= kUpperRange || !kTaken[u]) {
             p.possible = false;
             return p;
         }
