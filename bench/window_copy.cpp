@@ -3,6 +3,7 @@
 //
 //   kestrine-window-copy <source> <destination> <start> <length>   (decimal numbers)
 
+#include "NoPrompts.h"
 #include "core/CommandLine.h"
 #include "ui/Prompts.h"
 #include "ui/WindowMode.h"
@@ -15,30 +16,7 @@
 
 #include <cstdio>
 
-namespace {
-
-// Nothing may wait for a click here: any box ends the run as a failure.
-class NoPrompts : public kestrine::Prompts {
-public:
-    int asked = 0;
-    kestrine::Answer messageBox(QWidget*, kestrine::BoxKind, const QString& text) override {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-        ++asked;
-        return kestrine::Answer::No;
-    }
-    void errorReport(QWidget*, const QString& text) override { messageBox(nullptr, {}, text); }
-    std::optional<QString> openFileName(QWidget*, kestrine::FileDialogState&,
-                                        const std::function<void()>&) override {
-        return std::nullopt;
-    }
-    bool openUrl(const QUrl&) override { return false; }
-    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
-    std::optional<QString> chooseDirectory(QWidget*, const QString&) override {
-        return std::nullopt;
-    }
-};
-
-} // namespace
+using kestrine::bench::NoPrompts;
 
 int main(int argc, char** argv) {
     if (argc != 5) {

@@ -6,6 +6,7 @@
 #include "core/Text.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "tests/ui/FreshRun.h"
 #include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
@@ -53,13 +54,9 @@ struct RecordingOpener : WindowOpener {
 
 } // namespace
 
-class TestAboutHelp : public QObject {
+class TestAboutHelp : public QObject, protected kestrine::testing::FreshRun {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestPlatform> platform;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<FakePrompts> fake;
     QByteArray chm;
 
     QString helpPath() const { return dir->filePath(kHelpFileName); }
@@ -78,21 +75,9 @@ class TestAboutHelp : public QObject {
 private Q_SLOTS:
     void initTestCase() { chm = helpResource(); }
 
-    void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        platform = std::make_unique<TestPlatform>();
-        state = std::make_unique<AppState>();
-        initState(*state, *platform);
-        state->ProgramFolder = dir->path().toStdString() + "/";
-        fake = std::make_unique<FakePrompts>();
-        setPrompts(fake.get());
-    }
+    void init() { beginRun(); }
 
-    void cleanup() {
-        setPrompts(nullptr);
-        for (QWidget* top : QApplication::topLevelWidgets())
-            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
-    }
+    void cleanup() { endRun(); }
 
     void resourceIsACompiledHelpFile() {
         QVERIFY(chm.startsWith("ITSF"));

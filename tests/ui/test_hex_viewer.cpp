@@ -4,6 +4,7 @@
 #include "core/CommandLine.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "tests/ui/FreshRun.h"
 #include "ui/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
@@ -67,13 +68,9 @@ void doubleClickCell(THexViewer* grid, int column, int row) {
 
 } // namespace
 
-class TestHexViewer : public QObject {
+class TestHexViewer : public QObject, protected kestrine::testing::FreshRun {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestPlatform> platform;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<FakePrompts> fake;
     ScriptedOpener opener;
     std::unique_ptr<TForm1> form;
 
@@ -105,23 +102,15 @@ class TestHexViewer : public QObject {
 
 private Q_SLOTS:
     void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        platform = std::make_unique<TestPlatform>();
-        state = std::make_unique<AppState>();
-        initState(*state, *platform);
-        state->ProgramFolder = dir->path().toStdString() + "/";
-        fake = std::make_unique<FakePrompts>();
-        setPrompts(fake.get());
+        beginRun();
         opener = {};
         setWindowOpener(&opener);
     }
 
     void cleanup() {
         form.reset();
-        setPrompts(nullptr);
         setWindowOpener(nullptr);
-        for (QWidget* top : QApplication::topLevelWidgets())
-            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+        endRun();
     }
 
     // Offsets assigned one after another: the page shown and the reads it took.

@@ -5,6 +5,7 @@
 #include "core/Numbers.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "tests/ui/FreshRun.h"
 #include "ui/WindowMode.h"
 #include "ui/main/TForm1.h"
 
@@ -69,13 +70,9 @@ public:
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, protected kestrine::testing::FreshRun {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestPlatform> platform;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<FakePrompts> fake;
     std::unique_ptr<TForm1> form;
 
     void start(const QByteArray& ini = {}) {
@@ -140,21 +137,11 @@ class TestMainWindow : public QObject {
     int waylandListener = -1;
 
 private Q_SLOTS:
-    void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        platform = std::make_unique<TestPlatform>();
-        state = std::make_unique<AppState>();
-        initState(*state, *platform);
-        state->ProgramFolder = dir->path().toStdString() + "/";
-        fake = std::make_unique<FakePrompts>();
-        setPrompts(fake.get());
-    }
+    void init() { beginRun(); }
 
     void cleanup() {
         form.reset();
-        setPrompts(nullptr);
-        for (QWidget* top : QApplication::topLevelWidgets())
-            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+        endRun();
     }
 
     void windowShapeAndTabOrder() {

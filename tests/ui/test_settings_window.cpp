@@ -6,6 +6,7 @@
 #include "settings/TSettingsForm.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "tests/ui/FreshRun.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/main/TForm1.h"
 
@@ -44,13 +45,9 @@ public:
 
 } // namespace
 
-class TestSettingsWindow : public QObject {
+class TestSettingsWindow : public QObject, protected kestrine::testing::FreshRun {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestPlatform> platform;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<FakePrompts> fake;
     std::unique_ptr<TForm1> form;
     TSettingsForm* settings = nullptr;
     FileTypeList* list = nullptr;
@@ -109,21 +106,11 @@ class TestSettingsWindow : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        platform = std::make_unique<TestPlatform>();
-        state = std::make_unique<AppState>();
-        initState(*state, *platform);
-        state->ProgramFolder = dir->path().toStdString() + "/";
-        fake = std::make_unique<FakePrompts>();
-        setPrompts(fake.get());
-    }
+    void init() { beginRun(); }
 
     void cleanup() {
         form.reset();
-        setPrompts(nullptr);
-        for (QWidget* top : QApplication::topLevelWidgets())
-            QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
+        endRun();
     }
 
     void settingsCommandOpensTheWindowModally() {
