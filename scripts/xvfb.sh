@@ -1,14 +1,17 @@
-# Sourced: starts a private Xvfb on a free-looking display number, sets `display` and
-# `xvfb_pid`, and waits until it takes connections. `stop_xvfb` ends it.
+# Sourced: starts a private Xvfb on a display number it picks itself (one no other server, and
+# no lock file left behind by one, holds), sets `display` and `xvfb_pid`, and waits until it
+# takes connections. `stop_xvfb` ends it.
 start_xvfb() {
-  local geometry=${1:-1280x1024x24}
-  display=":$((90 + RANDOM % 800))"
-  Xvfb "$display" -screen 0 "$geometry" -nolisten tcp >/dev/null 2>&1 &
+  local geometry=${1:-1280x1024x24} numberfile
+  numberfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  for _ in $(seq 100); do
+    [ -s "$numberfile" ] && break
     sleep 0.1
   done
+  display=":$(tr -d '[:space:]' <"$numberfile")"
+  rm -f "$numberfile"
 }
 
 stop_xvfb() {

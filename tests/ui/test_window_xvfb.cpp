@@ -41,7 +41,11 @@ QString visibleWindow(const QString& title) {
 struct Stopper {
     QProcess& process;
     ~Stopper() {
-        if (process.state() != QProcess::NotRunning) {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        // A server that is killed outright leaves its lock and socket files behind.
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
             process.kill();
             process.waitForFinished();
         }
@@ -234,17 +238,18 @@ private Q_SLOTS:
             QStandardPaths::findExecutable("openbox").isEmpty())
             QSKIP("Xvfb or openbox is not installed");
         installProgram();
-        int number = 700;
-        while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
-            ++number;
-        const QString display = QString(":%1").arg(number);
         QProcess xvfb, wm, kestrine;
         Stopper stopXvfb{xvfb}, stopWm{wm}, stopKestrine{kestrine};
-        xvfb.start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        // The server picks a display number that no server and no stale lock file holds.
+        xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         QDeadlineTimer deadline(30000);
-        while (!QFile::exists("/tmp/.X11-unix/X" + QString::number(number)) &&
-               !deadline.hasExpired())
-            QTest::qWait(20);
+        QByteArray number;
+        while (!number.endsWith('\n') && !deadline.hasExpired()) {
+            xvfb.waitForReadyRead(200);
+            number += xvfb.readAllStandardOutput();
+        }
+        QVERIFY2(!number.trimmed().isEmpty(), "Xvfb did not start");
+        const QString display = ":" + QString::fromLatin1(number.trimmed());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", display);
         env.insert("QT_QPA_PLATFORM", "xcb");
