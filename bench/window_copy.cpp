@@ -3,15 +3,13 @@
 //
 //   kestrine-window-copy <source> <destination> <start> <length>   (decimal numbers)
 
-#include "NoPrompts.h"
-#include "core/CommandLine.h"
+#include "Driver.h"
 #include "ui/Prompts.h"
 #include "ui/WindowMode.h"
 #include "ui/main/TForm1.h"
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextEdit>
 
 #include <cstdio>
@@ -29,15 +27,8 @@ int main(int argc, char** argv) {
     NoPrompts prompts;
     kestrine::setPrompts(&prompts);
 
-    kestrine::AppState state;
-    kestrine::Platform& platform = kestrine::Platform::system();
-    kestrine::initState(state, platform);
-    QTemporaryDir programFolder; // no settings file of its own
-    state.ProgramFolder = programFolder.path().toStdString() + "/";
-
-    kestrine::TForm1 form(state, platform);
-    form.Init();
-    form.AcceptFiles({QString::fromLocal8Bit(argv[1])});
+    kestrine::bench::MainWindowRun run(argv[1]);
+    kestrine::TForm1& form = *run.form;
     form.setFieldText(kestrine::Field::DestFile, argv[2]);
     form.setFieldText(kestrine::Field::StartDec, argv[3]);
     form.setFieldText(kestrine::Field::OffsetDec, argv[4]);

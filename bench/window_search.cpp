@@ -4,8 +4,7 @@
 //
 //   kestrine-window-search <file> <text>      prints the hit's position, or "none"
 
-#include "NoPrompts.h"
-#include "core/CommandLine.h"
+#include "Driver.h"
 #include "ui/Prompts.h"
 #include "ui/WindowMode.h"
 #include "ui/WindowOpener.h"
@@ -15,7 +14,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -53,15 +51,9 @@ int main(int argc, char** argv) {
     opener.text = QString::fromLocal8Bit(argv[2]);
     kestrine::setWindowOpener(&opener);
 
-    kestrine::AppState state;
-    kestrine::Platform& platform = kestrine::Platform::system();
-    kestrine::initState(state, platform);
-    QTemporaryDir programFolder; // no settings file of its own
-    state.ProgramFolder = programFolder.path().toStdString() + "/";
-
-    kestrine::TForm1 form(state, platform);
-    form.Init();
-    form.AcceptFiles({QString::fromLocal8Bit(argv[1])});
+    kestrine::bench::MainWindowRun run(argv[1]);
+    kestrine::TForm1& form = *run.form;
+    kestrine::AppState& state = run.state;
     form.findChild<QAbstractButton*>("HexViewButton")->click();
     if (!opener.searched || prompts.asked != 0)
         return 1;

@@ -1,12 +1,17 @@
 #pragma once
-// Prompts for the benchmark drivers: nothing may wait for a click there, so any box is printed
-// and counted, and every dialog is cancelled.
+// What the benchmark drivers share: prompts that never wait for a click (any box is printed and
+// counted, every dialog cancelled) and a main window started as the program starts it.
 
+#include "core/CommandLine.h"
 #include "ui/Prompts.h"
+#include "ui/main/TForm1.h"
+
+#include <QTemporaryDir>
 
 #include <QString>
 
 #include <cstdio>
+#include <memory>
 
 namespace kestrine::bench {
 
@@ -28,6 +33,23 @@ public:
     std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
     std::optional<QString> chooseDirectory(QWidget*, const QString&) override {
         return std::nullopt;
+    }
+};
+
+// The main window on the real platform with a program folder of its own (no settings file),
+// initialised, with `source` dropped on it.
+struct MainWindowRun {
+    AppState state;
+    Platform& platform = Platform::system();
+    QTemporaryDir programFolder;
+    std::unique_ptr<TForm1> form;
+
+    explicit MainWindowRun(const char* source) {
+        initState(state, platform);
+        state.ProgramFolder = programFolder.path().toStdString() + "/";
+        form = std::make_unique<TForm1>(state, platform);
+        form->Init();
+        form->AcceptFiles({QString::fromLocal8Bit(source)});
     }
 };
 
