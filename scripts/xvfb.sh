@@ -12,6 +12,11 @@ start_xvfb() {
   done
   display=":$(tr -d '[:space:]' <"$numberfile")"
   rm -f "$numberfile"
+  # A loaded machine has been seen to refuse the first clients after the number was given.
+  for _ in $(seq 100); do
+    DISPLAY=$display xprop -root >/dev/null 2>&1 && break
+    sleep 0.1
+  done
 }
 
 stop_xvfb() {
