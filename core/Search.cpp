@@ -14,6 +14,11 @@ namespace kestrine {
 
 namespace {
 
+// Blocks read in one batch, and the most bytes a batch takes (a block longer than that, for a
+// long text, is read alone).
+constexpr Position kBatchBlocks = 32;
+constexpr Position kBatchBytes = kBatchBlocks * kSearchBlockSize;
+
 // The upper-cased character of each byte value, built once. Latin-1 has two lower-case letters
 // whose upper case lies outside it: the micro sign and y with diaeresis; sharp s has none.
 constexpr std::array<char16_t, 256> makeByteUpper() {
@@ -33,36 +38,56 @@ constexpr std::array<char16_t, 256> makeByteUpper() {
 
 constexpr std::array<char16_t, 256> kByteUpper = makeByteUpper();
 
-// Which upper cases some byte takes (all lie below U+0400), so that checking a long text costs
-// one look-up per character rather than a pass over the 256 bytes.
+// Every byte's upper case lies below U+0400, so a table over that range tells which bytes take
+// each one: checking a long text costs one look-up per character.
 constexpr std::size_t kUpperRange = 0x400;
-constexpr std::array<bool, kUpperRange> makeTaken() {
-    std::array<bool, kUpperRange> taken{};
-    for (char16_t u : kByteUpper)
-        taken[u] = true;
-    return taken;
-}
-constexpr std::array<bool, kUpperRange> kTaken = makeTaken();
 
-// The text upper-cased, with the byte values that can stand for its first and last characters
-// (each character is taken by at most two bytes, its two case forms).
+// Each upper case is taken by at most two bytes, and two that share one differ in a single bit
+// (0x20 for every Latin-1 case pair), so "byte b takes it" is the one test (b | mask) == value.
+struct ByteClass {
+    unsigned char mask = 0, value = 0;
+};
+
+// The bytes that take each upper case, in one pass over the byte values.
+struct Takers {
+    int count = 0;
+    unsigned char bytes[2] = {0, 0};
+};
+constexpr std::array<Takers, kUpperRange> makeTakers() {
+    std::array<Takers, kUpperRange> takers{};
+    for (unsigned b = 0; b < 256; ++b) {
+        Takers& t = takers[kByteUpper[b]];
+        if (t.count < 2)
+            t.bytes[t.count] = static_cast<unsigned char>(b);
+        ++t.count;
+    }
+    return takers;
+}
+constexpr std::array<Takers, kUpperRange> kTakers = makeTakers();
+
+constexpr ByteClass classOf(char16_t u) {
+    const Takers& t = kTakers[u];
+    const auto mask = static_cast<unsigned char>(t.count == 2 ? t.bytes[0] ^ t.bytes[1] : 0);
+    return {mask, static_cast<unsigned char>(t.bytes[0] | mask)};
+}
+
+constexpr bool everyClassIsOneTest() {
+    for (const Takers& t : kTakers) {
+        const unsigned mask = t.count == 2 ? t.bytes[0] ^ t.bytes[1] : 0;
+        if (t.count > 2 || (mask & (mask - 1)) != 0)
+            return false;
+    }
+    return true;
+}
+static_assert(everyClassIsOneTest());
+
+// The text upper-cased, with the classes of its first and last characters for the filter.
 struct Pattern {
     std::u16string upper;
     std::size_t firstAt = 0, lastAt = 0;
-    unsigned char first[2] = {0, 0}, last[2] = {0, 0};
+    ByteClass first, last;
     bool possible = true; // false: some character of the text no byte can take
 };
-
-// The byte values whose character upper-cases to `u`, both slots filled; false when none does.
-bool bytesFor(char16_t u, unsigned char (&out)[2]) {
-    int found = 0;
-    for (unsigned b = 0; b < 256 && found < 2; ++b)
-        if (kByteUpper[b] == u)
-            out[found++] = static_cast<unsigned char>(b);
-    if (found == 1)
-        out[1] = out[0];
-    return found > 0;
-}
 
 Pattern makePattern(std::u16string_view text) {
     Pattern p;
@@ -70,14 +95,14 @@ Pattern makePattern(std::u16string_view text) {
     for (char16_t c : text)
         p.upper.push_back(searchUpper(c));
     for (char16_t u : p.upper) {
-        if (u >= kUpperRange || !kTaken[u]) {
+        if (u >= kUpperRange || kTakers[u].count == 0) {
             p.possible = false;
             return p;
         }
     }
     p.lastAt = p.upper.size() - 1;
-    bytesFor(p.upper[p.firstAt], p.first);
-    bytesFor(p.upper[p.lastAt], p.last);
+    p.first = classOf(p.upper[p.firstAt]);
+    p.last = classOf(p.upper[p.lastAt]);
     return p;
 }
 
@@ -89,32 +114,31 @@ bool matchesAt(const unsigned char* at, const std::u16string& upper) {
 }
 
 // Candidate tests over whole vectors from index j on: each candidate's first and last byte
-// against their two case forms, the full comparison only where both agree. They return the hit,
-// or -1 with j at the first candidate left to the plain loop.
+// against their classes, the full comparison only where both agree. They return the hit, or -1
+// with j at the first candidate left to the plain loop.
 #if defined(__x86_64__) || defined(__i386__)
 #define KESTRINE_AVX2 __attribute__((target("avx2")))
 
-struct Avx2Forms {
-    __m256i f0, f1, l0, l1;
+struct Avx2Classes {
+    __m256i firstMask, firstValue, lastMask, lastValue;
 };
 
 KESTRINE_AVX2 inline __m256i avx2Hits(const unsigned char* firsts, const unsigned char* lasts,
-                                      const Avx2Forms& c) {
+                                      const Avx2Classes& c) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(firsts));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lasts));
-    const __m256i fx = _mm256_or_si256(_mm256_cmpeq_epi8(x, c.f0), _mm256_cmpeq_epi8(x, c.f1));
-    const __m256i ly = _mm256_or_si256(_mm256_cmpeq_epi8(y, c.l0), _mm256_cmpeq_epi8(y, c.l1));
-    return _mm256_and_si256(fx, ly);
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(x, c.firstMask), c.firstValue),
+                            _mm256_cmpeq_epi8(_mm256_or_si256(y, c.lastMask), c.lastValue));
 }
 
 KESTRINE_AVX2 std::int64_t scanAvx2(const unsigned char* buf, std::size_t candidates,
                                     const Pattern& p, std::size_t& j) {
     const unsigned char* firsts = buf + p.firstAt;
     const unsigned char* lasts = buf + p.lastAt;
-    const Avx2Forms c{_mm256_set1_epi8(static_cast<char>(p.first[0])),
-                      _mm256_set1_epi8(static_cast<char>(p.first[1])),
-                      _mm256_set1_epi8(static_cast<char>(p.last[0])),
-                      _mm256_set1_epi8(static_cast<char>(p.last[1]))};
+    const Avx2Classes c{_mm256_set1_epi8(static_cast<char>(p.first.mask)),
+                        _mm256_set1_epi8(static_cast<char>(p.first.value)),
+                        _mm256_set1_epi8(static_cast<char>(p.last.mask)),
+                        _mm256_set1_epi8(static_cast<char>(p.last.value))};
     for (; j + 64 <= candidates; j += 64) {
         const __m256i a = avx2Hits(firsts + j, lasts + j, c);
         const __m256i b = avx2Hits(firsts + j + 32, lasts + j + 32, c);
@@ -140,16 +164,15 @@ std::int64_t scanSse2(const unsigned char* buf, std::size_t candidates, const Pa
                       std::size_t& j) {
     const unsigned char* firsts = buf + p.firstAt;
     const unsigned char* lasts = buf + p.lastAt;
-    const __m128i f0 = _mm_set1_epi8(static_cast<char>(p.first[0]));
-    const __m128i f1 = _mm_set1_epi8(static_cast<char>(p.first[1]));
-    const __m128i l0 = _mm_set1_epi8(static_cast<char>(p.last[0]));
-    const __m128i l1 = _mm_set1_epi8(static_cast<char>(p.last[1]));
+    const __m128i fm = _mm_set1_epi8(static_cast<char>(p.first.mask));
+    const __m128i fv = _mm_set1_epi8(static_cast<char>(p.first.value));
+    const __m128i lm = _mm_set1_epi8(static_cast<char>(p.last.mask));
+    const __m128i lv = _mm_set1_epi8(static_cast<char>(p.last.value));
     auto hits = [&](std::size_t at) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(firsts + at));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lasts + at));
-        const __m128i fx = _mm_or_si128(_mm_cmpeq_epi8(x, f0), _mm_cmpeq_epi8(x, f1));
-        const __m128i ly = _mm_or_si128(_mm_cmpeq_epi8(y, l0), _mm_cmpeq_epi8(y, l1));
-        return _mm_and_si128(fx, ly);
+        return _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x, fm), fv),
+                             _mm_cmpeq_epi8(_mm_or_si128(y, lm), lv));
     };
     for (; j + 32 <= candidates; j += 32) {
         const __m128i a = hits(j), b = hits(j + 16);
@@ -188,9 +211,8 @@ std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p
     const unsigned char* firsts = buf + p.firstAt;
     const unsigned char* lasts = buf + p.lastAt;
     for (; j < candidates; ++j) {
-        const unsigned char f = firsts[j], l = lasts[j];
-        if ((f == p.first[0] || f == p.first[1]) && (l == p.last[0] || l == p.last[1]) &&
-            matchesAt(buf + j, p.upper))
+        if ((firsts[j] | p.first.mask) == p.first.value &&
+            (lasts[j] | p.last.mask) == p.last.value && matchesAt(buf + j, p.upper))
             return static_cast<std::int64_t>(j);
     }
     return -1;
@@ -237,42 +259,37 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     Position pos = start;
     if (last.made && pos == last.position)
         pos += length; // find next: continue behind the hit the cursor stands on
+    // Blocks never reach past the file's size, so a hit lies wholly inside the file.
+    const auto blockFits = [&](Position at) {
+        return at >= 0 && at <= fileSize && fileSize - at >= length;
+    };
     SearchResult result;
-    if (pattern.possible) {
-        std::vector<unsigned char> buffer(static_cast<std::size_t>(readSize));
-        // The buffer holds the file's bytes [held, heldEnd), and the file stands at heldEnd: the
-        // overlap of the next block is moved to the front instead of read again, so a block
-        // costs one read and no seek.
-        Position held = 0, heldEnd = 0;
-        // Blocks never reach past the file's size, so a hit lies wholly inside the file.
-        while (pos >= 0 && pos <= fileSize && fileSize - pos >= length) {
-            const Position want = std::min(readSize, fileSize - pos);
-            Position have = 0;
-            if (held <= pos && pos < heldEnd) {
-                have = heldEnd - pos;
-                std::memmove(buffer.data(), buffer.data() + (pos - held),
-                             static_cast<std::size_t>(have));
-            } else if (!platform.seek(file.get(), pos, why)) {
-                have = -1;
-            }
-            held = heldEnd = 0;
-            if (have >= 0 && have < want) {
-                const std::int64_t got = platform.read(file.get(), buffer.data() + have,
-                                                       static_cast<std::size_t>(want - have), why);
-                have = got == want - have ? want : -1;
-            }
-            // A failed or short read leaves a block without candidates, as a failed seek does.
-            if (have == want) {
+    if (pattern.possible && blockFits(pos)) {
+        // Blocks are read a batch at a time into one buffer taken for the whole search; a
+        // batch holds no more blocks than the search can need.
+        const Position blocksLeft = (fileSize - length - pos) / step + 1;
+        const auto depth = static_cast<std::size_t>(std::clamp<Position>(
+            std::min<Position>(kBatchBytes / readSize, blocksLeft), 1, kBatchBlocks));
+        std::vector<unsigned char> buffer(depth * static_cast<std::size_t>(readSize));
+        std::vector<BlockRead> reads;
+        reads.reserve(depth);
+        while (blockFits(pos) && result.outcome != SearchOutcome::Found) {
+            reads.clear();
+            for (; reads.size() < depth && blockFits(pos); pos += step)
+                reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
+                                 static_cast<std::size_t>(std::min(readSize, fileSize - pos)), 0});
+            platform.readBatch(file.get(), reads);
+            // A failed or short read leaves its block without candidates.
+            for (const BlockRead& r : reads) {
+                if (r.got != static_cast<std::int64_t>(r.count))
+                    continue;
                 const std::int64_t k =
-                    scanBlock(buffer.data(), static_cast<std::size_t>(want), pattern);
+                    scanBlock(static_cast<const unsigned char*>(r.buffer), r.count, pattern);
                 if (k >= 0) {
-                    result = {SearchOutcome::Found, pos + k};
+                    result = {SearchOutcome::Found, r.offset + k};
                     break;
                 }
-                held = pos;
-                heldEnd = pos + want;
             }
-            pos += step;
         }
     }
     return result;

@@ -15,6 +15,28 @@ std::string folderOf(const std::string& path) {
 
 } // namespace
 
+void Platform::readBatch(int handle, std::span<BlockRead> reads) {
+    std::string why;
+    for (BlockRead& r : reads) {
+        r.got = -1;
+        if (!seek(handle, r.offset, why))
+            continue;
+        std::size_t have = 0;
+        bool failed = false;
+        while (have < r.count) {
+            const std::int64_t n =
+                read(handle, static_cast<char*>(r.buffer) + have, r.count - have, why);
+            if (n <= 0) {
+                failed = n < 0;
+                break;
+            }
+            have += static_cast<std::size_t>(n);
+        }
+        if (!failed)
+            r.got = static_cast<std::int64_t>(have);
+    }
+}
+
 LoadResult Platform::loadFile(const std::string& path, std::int64_t limit, std::string& content) {
     content.clear();
     std::string why;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,6 +22,15 @@ struct FileStatus {
 };
 
 enum class LoadResult { Ok, Missing, Failed };
+
+// One read of a batch: at most `count` bytes at `offset` into `buffer`. `got` receives the count
+// read, short only where the file ends, or -1 when the read failed.
+struct BlockRead {
+    FileOffset offset = 0;
+    void* buffer = nullptr;
+    std::size_t count = 0;
+    std::int64_t got = 0;
+};
 
 class Platform {
 public:
@@ -41,6 +51,10 @@ public:
     // Reads or writes at most `count` bytes; returns the count moved, or -1 with `why`.
     virtual std::int64_t read(int handle, void* buffer, std::size_t count, std::string& why);
     virtual std::int64_t write(int handle, const void* buffer, std::size_t count, std::string& why);
+    // Runs every read of `reads`, each independent of the others, and leaves the file position
+    // anywhere. The system's own platform queues them, so that many small reads cost about what
+    // one large read does; the plain version here is built on `seek` and `read`.
+    virtual void readBatch(int handle, std::span<BlockRead> reads);
     // Closing a written file can report a delayed write error.
     virtual bool close(int handle, std::string& why);
     virtual FileOffset sizeOf(int handle);

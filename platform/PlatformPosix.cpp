@@ -68,11 +68,6 @@ std::string folderOrCurrent(const std::string& folder) {
 
 } // namespace
 
-Platform& Platform::system() {
-    static Platform instance;
-    return instance;
-}
-
 int Platform::openExclusive(const std::string& path, std::string& why) {
     return openRegular(path, O_RDONLY, true, false, why);
 }

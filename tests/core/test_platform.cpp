@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -142,6 +143,59 @@ TEST(PlatformFiles, HandleClosesItsDescriptorExactlyOnce) {
     EXPECT_EQ(pf.closes, 1);
     { FileHandle dropped(pf, pf.openShared("/proc/self/exe", why)); }
     EXPECT_EQ(pf.closes, 2);
+}
+
+// The queued reads of the system's platform and the plain ones built on seek and read give the
+// same bytes and counts: overlapping blocks, more of them than one vectored read takes, the
+// short block at the end, reads past the end or out of order, and a handle that cannot be read.
+TEST(PlatformFiles, BatchedReadsAgreeWithPlainReads) {
+    TempDir dir;
+    std::vector<char> content(100000);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 7 + i / 251);
+    writeFile(dir.file("f"), content);
+    struct Read {
+        FileOffset offset;
+        std::size_t count;
+    };
+    std::vector<Read> wanted;
+    for (FileOffset at = 0; at < 100000; at += 1400) // 72 blocks overlapping by 600
+        wanted.push_back({at, 2000});
+    wanted.push_back({99990, 100});
+    wanted.push_back({100000, 10});
+    wanted.push_back({250000, 10});
+    wanted.push_back({5, 0});
+    wanted.push_back({50, 100}); // back to the start, then one inside the one before
+    wanted.push_back({60, 10});
+
+    Platform plain;
+    for (Platform* pf : {&Platform::system(), &plain}) {
+        std::string why;
+        FileHandle file(*pf, pf->openShared(dir.file("f"), why));
+        ASSERT_TRUE(file.isOpen()) << why;
+        std::vector<std::vector<char>> buffers;
+        std::vector<BlockRead> reads;
+        for (const Read& w : wanted)
+            buffers.emplace_back(w.count + 1, '?');
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            reads.push_back({wanted[i].offset, buffers[i].data(), wanted[i].count, -5});
+        pf->readBatch(file.get(), reads);
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const auto from = std::min<std::size_t>(std::size_t(wanted[i].offset), content.size());
+            const auto expected = std::min(wanted[i].count, content.size() - from);
+            ASSERT_EQ(reads[i].got, std::int64_t(expected)) << "read " << i;
+            EXPECT_TRUE(std::equal(content.begin() + long(from),
+                                   content.begin() + long(from + expected), buffers[i].begin()));
+            EXPECT_EQ(buffers[i][expected], '?') << "nothing is written past the count read";
+        }
+
+        const int writeOnly = ::open(dir.file("f").c_str(), O_WRONLY | O_CLOEXEC);
+        std::vector<BlockRead> refused(40, BlockRead{0, buffers[0].data(), 100, 0});
+        pf->readBatch(writeOnly, refused);
+        ::close(writeOnly);
+        for (const BlockRead& r : refused)
+            EXPECT_EQ(r.got, -1);
+    }
 }
 
 } // namespace

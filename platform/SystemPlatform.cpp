@@ -1,0 +1,118 @@
+// The process-wide platform: the POSIX calls, with a batch of reads gathered into vectored
+// reads. A scan reads a file in blocks of a few KiB, each overlapping the one before; a call
+// per block costs more than the reading itself on a machine where calls are dear.
+
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/uio.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrine {
+
+namespace {
+
+// Reads of one vectored read at most.
+constexpr std::size_t kRunLength = 64;
+
+// One plain positioned read, repeated until the count is read or the file ends.
+void readAlone(int handle, BlockRead& r) {
+    std::size_t done = 0;
+    while (done < r.count) {
+        const ssize_t n = ::pread(handle, static_cast<char*>(r.buffer) + done, r.count - done,
+                                  static_cast<off_t>(r.offset + static_cast<FileOffset>(done)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            r.got = -1;
+            return;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    r.got = static_cast<std::int64_t>(done);
+}
+
+FileOffset endOf(const BlockRead& r) {
+    return r.offset + static_cast<FileOffset>(r.count);
+}
+
+// Reads a run whose reads each begin inside (or right at the end of) the one before and reach
+// further: the bytes of the whole stretch once, each read's new part straight into its buffer,
+// then each overlap copied over from the buffer before. Returns false when the file could not
+// be read, having changed no `got`.
+bool readRun(int handle, std::span<BlockRead> run) {
+    std::vector<iovec> parts;
+    parts.reserve(run.size());
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        const std::size_t skip =
+            k == 0 ? 0 : static_cast<std::size_t>(endOf(run[k - 1]) - run[k].offset);
+        if (run[k].count > skip)
+            parts.push_back({static_cast<char*>(run[k].buffer) + skip, run[k].count - skip});
+    }
+    const FileOffset start = run.front().offset;
+    FileOffset have = start; // the stretch is read up to here
+    std::size_t next = 0;
+    while (next < parts.size()) {
+        const ssize_t n = ::preadv(handle, parts.data() + next,
+                                   static_cast<int>(parts.size() - next), static_cast<off_t>(have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break; // the file ends here
+        have += n;
+        // Skip the parts now full; a part half filled goes on from where it stopped.
+        auto left = static_cast<std::size_t>(n);
+        while (next < parts.size() && left >= parts[next].iov_len)
+            left -= parts[next++].iov_len;
+        if (left > 0) {
+            parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + left;
+            parts[next].iov_len -= left;
+        }
+    }
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        BlockRead& r = run[k];
+        const FileOffset got = std::clamp<FileOffset>(have - r.offset, 0, FileOffset(r.count));
+        if (k > 0) {
+            const FileOffset overlap = std::min(endOf(run[k - 1]) - r.offset, got);
+            std::copy_n(static_cast<const char*>(run[k - 1].buffer) +
+                            (r.offset - run[k - 1].offset),
+                        overlap, static_cast<char*>(r.buffer));
+        }
+        r.got = got;
+    }
+    return true;
+}
+
+class SystemPlatform final : public Platform {
+public:
+    void readBatch(int handle, std::span<BlockRead> reads) override {
+        for (std::size_t i = 0; i < reads.size();) {
+            std::size_t j = i + 1;
+            while (j < reads.size() && j - i < kRunLength &&
+                   reads[j].offset >= reads[j - 1].offset &&
+                   reads[j].offset <= endOf(reads[j - 1]) && endOf(reads[j]) >= endOf(reads[j - 1]))
+                ++j;
+            const auto run = reads.subspan(i, j - i);
+            // A failure is told apart read by read, so that only the blocks it hits are lost.
+            if (!readRun(handle, run))
+                for (BlockRead& r : run)
+                    readAlone(handle, r);
+            i = j;
+        }
+    }
+};
+
+} // namespace
+
+Platform& Platform::system() {
+    static SystemPlatform instance;
+    return instance;
+}
+
+} // namespace kestrine
