@@ -263,36 +263,33 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     const auto blockFits = [&](Position at) {
         return at >= 0 && at <= fileSize && fileSize - at >= length;
     };
-    SearchResult result;
-    if (pattern.possible && blockFits(pos)) {
-        // Blocks are read a batch at a time into one buffer taken for the whole search; a
-        // batch holds no more blocks than the search can need.
-        const Position blocksLeft = (fileSize - length - pos) / step + 1;
-        const auto depth = static_cast<std::size_t>(std::clamp<Position>(
-            std::min<Position>(kBatchBytes / readSize, blocksLeft), 1, kBatchBlocks));
-        std::vector<unsigned char> buffer(depth * static_cast<std::size_t>(readSize));
-        std::vector<BlockRead> reads;
-        reads.reserve(depth);
-        while (blockFits(pos) && result.outcome != SearchOutcome::Found) {
-            reads.clear();
-            for (; reads.size() < depth && blockFits(pos); pos += step)
-                reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
-                                 static_cast<std::size_t>(std::min(readSize, fileSize - pos)), 0});
-            platform.readBatch(file.get(), reads);
-            // A failed or short read leaves its block without candidates.
-            for (const BlockRead& r : reads) {
-                if (r.got != static_cast<std::int64_t>(r.count))
-                    continue;
-                const std::int64_t k =
-                    scanBlock(static_cast<const unsigned char*>(r.buffer), r.count, pattern);
-                if (k >= 0) {
-                    result = {SearchOutcome::Found, r.offset + k};
-                    break;
-                }
-            }
+    if (!pattern.possible || !blockFits(pos))
+        return {};
+    // Blocks are read a batch at a time into one buffer taken for the whole search; a
+    // batch holds no more blocks than the search can need.
+    const Position blocksLeft = (fileSize - length - pos) / step + 1;
+    const auto depth = static_cast<std::size_t>(std::clamp<Position>(
+        std::min<Position>(kBatchBytes / readSize, blocksLeft), 1, kBatchBlocks));
+    std::vector<unsigned char> buffer(depth * static_cast<std::size_t>(readSize));
+    std::vector<BlockRead> reads;
+    reads.reserve(depth);
+    while (blockFits(pos)) {
+        reads.clear();
+        for (; reads.size() < depth && blockFits(pos); pos += step)
+            reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
+                             static_cast<std::size_t>(std::min(readSize, fileSize - pos)), 0});
+        platform.readBatch(file.get(), reads);
+        // A failed or short read leaves its block without candidates.
+        for (const BlockRead& r : reads) {
+            if (r.got != static_cast<std::int64_t>(r.count))
+                continue;
+            const std::int64_t k =
+                scanBlock(static_cast<const unsigned char*>(r.buffer), r.count, pattern);
+            if (k >= 0)
+                return {SearchOutcome::Found, r.offset + k};
         }
     }
-    return result;
+    return {};
 }
 
 } // namespace kestrine

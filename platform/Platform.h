@@ -52,8 +52,9 @@ public:
     virtual std::int64_t read(int handle, void* buffer, std::size_t count, std::string& why);
     virtual std::int64_t write(int handle, const void* buffer, std::size_t count, std::string& why);
     // Runs every read of `reads`, each independent of the others, and leaves the file position
-    // anywhere. The system's own platform queues them, so that many small reads cost about what
-    // one large read does; the plain version here is built on `seek` and `read`.
+    // anywhere. The system's own platform gathers reads that overlap into one vectored read, so
+    // that many small reads cost about what one large read does; the plain version here is
+    // built on `seek` and `read`.
     virtual void readBatch(int handle, std::span<BlockRead> reads);
     // Closing a written file can report a delayed write error.
     virtual bool close(int handle, std::string& why);

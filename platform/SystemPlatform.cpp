@@ -5,10 +5,10 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <sys/uio.h>
 #include <unistd.h>
-#include <vector>
 
 namespace kestrine {
 
@@ -16,25 +16,6 @@ namespace {
 
 // Reads of one vectored read at most.
 constexpr std::size_t kRunLength = 64;
-
-// One plain positioned read, repeated until the count is read or the file ends.
-void readAlone(int handle, BlockRead& r) {
-    std::size_t done = 0;
-    while (done < r.count) {
-        const ssize_t n = ::pread(handle, static_cast<char*>(r.buffer) + done, r.count - done,
-                                  static_cast<off_t>(r.offset + static_cast<FileOffset>(done)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            r.got = -1;
-            return;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    r.got = static_cast<std::int64_t>(done);
-}
 
 FileOffset endOf(const BlockRead& r) {
     return r.offset + static_cast<FileOffset>(r.count);
@@ -45,20 +26,19 @@ FileOffset endOf(const BlockRead& r) {
 // then each overlap copied over from the buffer before. Returns false when the file could not
 // be read, having changed no `got`.
 bool readRun(int handle, std::span<BlockRead> run) {
-    std::vector<iovec> parts;
-    parts.reserve(run.size());
+    std::array<iovec, kRunLength> parts;
+    std::size_t partCount = 0;
     for (std::size_t k = 0; k < run.size(); ++k) {
         const std::size_t skip =
             k == 0 ? 0 : static_cast<std::size_t>(endOf(run[k - 1]) - run[k].offset);
         if (run[k].count > skip)
-            parts.push_back({static_cast<char*>(run[k].buffer) + skip, run[k].count - skip});
+            parts[partCount++] = {static_cast<char*>(run[k].buffer) + skip, run[k].count - skip};
     }
-    const FileOffset start = run.front().offset;
-    FileOffset have = start; // the stretch is read up to here
+    FileOffset have = run.front().offset; // the stretch is read up to here
     std::size_t next = 0;
-    while (next < parts.size()) {
-        const ssize_t n = ::preadv(handle, parts.data() + next,
-                                   static_cast<int>(parts.size() - next), static_cast<off_t>(have));
+    while (next < partCount) {
+        const ssize_t n = ::preadv(handle, parts.data() + next, static_cast<int>(partCount - next),
+                                   static_cast<off_t>(have));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -68,7 +48,7 @@ bool readRun(int handle, std::span<BlockRead> run) {
         have += n;
         // Skip the parts now full; a part half filled goes on from where it stopped.
         auto left = static_cast<std::size_t>(n);
-        while (next < parts.size() && left >= parts[next].iov_len)
+        while (next < partCount && left >= parts[next].iov_len)
             left -= parts[next++].iov_len;
         if (left > 0) {
             parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + left;
@@ -101,8 +81,7 @@ public:
             const auto run = reads.subspan(i, j - i);
             // A failure is told apart read by read, so that only the blocks it hits are lost.
             if (!readRun(handle, run))
-                for (BlockRead& r : run)
-                    readAlone(handle, r);
+                Platform::readBatch(handle, run);
             i = j;
         }
     }
