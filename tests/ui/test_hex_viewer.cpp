@@ -86,6 +86,12 @@ class TestHexViewer : public QObject, protected kestrine::testing::FreshRun {
         return found;
     }
     QLineEdit* field(const QString& name) { return in<QLineEdit>(form.get(), name); }
+    static QString labelsOf(TForm4& viewer) {
+        QStringList texts;
+        for (const char* name : {"StartOffsetLabel", "FinishOffsetLabel", "OffsetLabel"})
+            texts << in<QLabel>(&viewer, name)->text();
+        return texts.join('|');
+    }
     // The main window on `source` with the given decimal fields, then the hex view button.
     void openViewer(const QString& source, const QString& start, const QString& length,
                     std::function<void(TForm4&)> script) {
@@ -222,6 +228,24 @@ private Q_SLOTS:
                 std::vector<char>(all.begin() + 36, all.begin() + 140));
     }
 
+    // Opened on start 500 with one byte, the start cleared and 600 picked: the labels, the
+    // marks, the buttons and Accept all tell the one byte at 600.
+    void oneRangeEverywhere() {
+        openViewer(makeFile("f.bin", 1000), "500", "0", [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            doubleClickCell(grid, 1, 2); // 500, the page being at 484
+            doubleClickCell(grid, 5, 8); // 600
+            QCOMPARE(labelsOf(viewer),
+                     "Start Pos: 258h  600d|Finish Pos: <undefined>|Offset Length: <undefined>");
+            QCOMPARE(pixelOf(grid, 5, 8), QColor(0, 255, 0));
+            QCOMPARE(pixelOf(grid, 1, 2), pixelOf(grid, 2, 2)); // 500 not marked
+            QVERIFY(in(&viewer, "SetFinishButton")->isEnabled());
+            QTest::mouseClick(in(&viewer, "AcceptBitBtn"), Qt::LeftButton);
+        });
+        QCOMPARE(field("StartDecEdit")->text(), "600");
+        QCOMPARE(field("OffsetDecEdit")->text(), "0");
+    }
+
     // The 2^31 limit, and the window's paging on a file just under it (sparse, nothing written).
     void sizeLimit() {
         const QString huge = dir->filePath("huge.bin");
@@ -294,10 +318,7 @@ private Q_SLOTS:
         openViewer(file, start, length, [&](TForm4& viewer) {
             THexViewer* grid = viewer.HexViewer1();
             shownAt = grid->Offset();
-            QStringList texts;
-            for (const char* name : {"StartOffsetLabel", "FinishOffsetLabel", "OffsetLabel"})
-                texts << in<QLabel>(&viewer, name)->text();
-            QCOMPARE(texts.join('|'), labels);
+            QCOMPARE(labelsOf(viewer), labels);
             QCOMPARE(viewer.ScrollBar()->isEnabled(), scrolls);
             QCOMPARE(grid->cellText(1, 0), QString("$%1").arg(offset & 15, 0, 16).toUpper());
             QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());

@@ -122,8 +122,8 @@ bool TForm4::FormShow() {
         return false;
     }
 
-    showLabels(openingLabels(*start, *length));
     picks_ = Picks::atOpening(*start, *length);
+    SetPositionLabels();
     ui->HexViewer1->setOffset(*start);
     bar->setValue(scrollPosition(*start));
     SetButtonStates();
@@ -132,7 +132,8 @@ bool TForm4::FormShow() {
     return true;
 }
 
-void TForm4::showLabels(const PositionLabels& labels) {
+void TForm4::SetPositionLabels() {
+    const PositionLabels labels = positionLabels(picks_.startPos, picks_.finishPos);
     const std::pair<QLabel*, const std::string*> pairs[] = {{ui->StartOffsetLabel, &labels.start},
                                                             {ui->FinishOffsetLabel, &labels.finish},
                                                             {ui->OffsetLabel, &labels.offset}};
@@ -140,10 +141,6 @@ void TForm4::showLabels(const PositionLabels& labels) {
         label->setText(QString::fromStdString(*text));
         label->adjustSize();
     }
-}
-
-void TForm4::SetPositionLabels() {
-    showLabels(positionLabels(picks_.startPos, picks_.finishPos));
 }
 
 void TForm4::SetButtonStates() {
