@@ -11,6 +11,7 @@
 #include "ui/main/TForm1.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -145,6 +146,18 @@ private Q_SLOTS:
             QCOMPARE(grid->Size(), 256u);
             grid->setOffset(0x300);
             QCOMPARE(grid->Size(), 256u);
+
+            // A file gone meanwhile: its page stays until the next page move, which finds the
+            // handle released and shows the empty page at 0.
+            const QString shown = grid->cellText(1, 1);
+            QVERIFY(QFile::remove(file));
+            press();
+            QCOMPARE(fake.boxes.size(), std::size_t(2));
+            QCOMPARE(place(), (QList<qint64>{0x300, 1, 1, 0x135}));
+            QCOMPARE(grid->Size(), 256u);
+            QCOMPARE(grid->cellText(1, 1), shown);
+            QTest::keyClick(grid, Qt::Key_PageUp);
+            QCOMPARE(QList<qint64>({grid->Offset(), grid->Size()}), (QList<qint64>{0, 0}));
             ran = true;
         };
         QTest::mouseClick(form.findChild<QWidget*>("HexViewButton"), Qt::LeftButton);

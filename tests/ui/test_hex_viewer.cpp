@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -58,6 +59,22 @@ void sparseFile(const QString& path, off_t size) {
 QColor pixelOf(THexViewer* grid, int column, int row) {
     const QRect cell = grid->cellRect(column, row);
     return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
+}
+
+// The thumb's length as the scroll bar's own style lays it out.
+int thumbLength(const QScrollBar* bar) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    return bar->style()
+        ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
+        .height();
 }
 
 void doubleClickCell(THexViewer* grid, int column, int row) {
@@ -298,6 +315,10 @@ private Q_SLOTS:
             << 1000 << "0"
             << "100" << 0LL
             << "Start Pos: <undefined>|Finish Pos: 64h  100d|Offset Length: <undefined>" << true;
+        QTest::newRow("257 bytes")
+            << 257 << "0"
+            << "0" << 0LL
+            << "Start Pos: <undefined>|Finish Pos: <undefined>|Offset Length: <undefined>" << true;
         QTest::newRow("256 bytes")
             << 256 << "0x35"
             << "0" << 0x25LL
@@ -312,14 +333,22 @@ private Q_SLOTS:
         QFETCH(qint64, offset);
         QFETCH(QString, labels);
         QFETCH(bool, scrolls);
-        openViewer(makeFile("big.bin", 5000), "0", "0", {}); // the scroll bar was enabled
+        // The scroll bar was enabled, and the showing ended on a button.
+        openViewer(makeFile("big.bin", 5000), "0", "0", [&](TForm4& viewer) {
+            QTest::mouseClick(in(&viewer, "CloseBitBtn"), Qt::LeftButton);
+        });
         const QString file = makeFile("f.bin", fileSize);
         std::optional<qint64> shownAt;
         openViewer(file, start, length, [&](TForm4& viewer) {
             THexViewer* grid = viewer.HexViewer1();
             shownAt = grid->Offset();
             QCOMPARE(labelsOf(viewer), labels);
-            QCOMPARE(viewer.ScrollBar()->isEnabled(), scrolls);
+            QScrollBar* bar = viewer.ScrollBar();
+            QCOMPARE(bar->isEnabled(), scrolls);
+            if (scrolls) // the smallest thumb, also on a file of one byte more than a page
+                QCOMPARE(thumbLength(bar),
+                         bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, bar));
+            QVERIFY(grid->hasFocus()); // the paging keys work at once
             QCOMPARE(grid->cellText(1, 0), QString("$%1").arg(offset & 15, 0, 16).toUpper());
             QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());
             if (start == "500") // the start cell, in row 2, is lime

@@ -10,8 +10,11 @@
 #include "ui/common/WindowLook.h"
 #include "ui/hexview/THexViewer.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <limits>
@@ -28,6 +31,22 @@ QColor markColour(Rgb8 rgb) {
 int scrollPosition(Position position) {
     return static_cast<int>(std::clamp<Position>(position, 0, std::numeric_limits<int>::max()));
 }
+
+// Sizes a scroll bar's thumb as if a page were no position at all, so the thumb keeps its
+// smallest size on every file; the page step of 256 would make it a large share of a short file.
+class SmallestThumbStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_ScrollBar || !slider)
+            return QProxyStyle::subControlRect(control, option, part, widget);
+        QStyleOptionSlider smallest = *slider;
+        smallest.pageStep = 0;
+        return QProxyStyle::subControlRect(control, &smallest, part, widget);
+    }
+};
 
 } // namespace
 
@@ -52,6 +71,10 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
     courier.setPointSize(9);
     ui->CharLabel->setFont(courier);
     ui->CharLabel->adjustSize();
+
+    auto* thumbStyle = new SmallestThumbStyle(QApplication::style()->name());
+    thumbStyle->setParent(ui->ScrollBar);
+    ui->ScrollBar->setStyle(thumbStyle);
 
     THexViewer* grid = ui->HexViewer1;
     grid->setPlatform(platform);
@@ -129,6 +152,8 @@ bool TForm4::FormShow() {
     SetButtonStates();
     ui->AcceptBitBtn->setEnabled(false);
     AdjustRowHeader();
+    // The paging keys work at once, also when the last showing ended on a button.
+    ui->HexViewer1->setFocus();
     return true;
 }
 
@@ -305,12 +330,9 @@ void TForm4::SearchButtonClick() {
                              QStringLiteral("The source file ") +
                                  QString::fromStdString(state_.SourceFileName) +
                                  QStringLiteral(" cannot be opened."));
-        // The grid gets its file back, so later page moves still show the file.
-        const Position offset = grid->Offset();
-        const int column = grid->Col(), row = grid->Row();
-        grid->setFileName(state_.SourceFileName);
-        grid->setOffset(offset);
-        grid->setCursorCell(column, row);
+        // The page shown stays; the grid takes its file back where it can, so that later page
+        // moves still show a file that was only locked.
+        grid->reopenFile();
         return;
     }
     Position at = 0; // nothing found: back to the start of the file

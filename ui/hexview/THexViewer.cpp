@@ -82,6 +82,15 @@ void THexViewer::CloseFile() {
         handle_.reset();
 }
 
+void THexViewer::reopenFile() {
+    if (fileName_.empty() || handle_.isOpen())
+        return;
+    std::string why;
+    const int handle = platform_->openShared(fileName_, why);
+    if (handle >= 0)
+        handle_ = FileHandle(*platform_, handle);
+}
+
 void THexViewer::showPage(const HexPage& page) {
     page_ = page;
     for (int r = 1; r <= 16; ++r) {
