@@ -4,6 +4,7 @@
 #include "core/CommandLine.h"
 #include "core/ConsoleHost.h"
 #include "core/Copy.h"
+#include "platform/Text.h"
 #include "settings/SettingsFile.h"
 #include "ui/main/WindowMode.h"
 
@@ -31,11 +32,7 @@ int main(int argc, char** argv) {
         // The usage text always reaches standard output; the window mode adds the box. A reader
         // that has gone must not end the run by SIGPIPE.
         platform.attachConsole();
-        std::string usage = kestrine::usageText();
-        std::string lines;
-        for (char c : usage)
-            lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        platform.writeConsole(lines + "\r\n");
+        platform.writeConsole(kestrine::withCrLf(kestrine::usageText()) + "\r\n");
     }
     return kestrine::runWindowMode(argc, argv, state);
 }
