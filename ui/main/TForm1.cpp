@@ -24,7 +24,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLayout>
 #include <QMimeData>
 #include <QScreen>
