@@ -60,7 +60,8 @@ public:
         const std::size_t asked = inPieces ? std::min<std::size_t>(count, 1 + count % 4093) : count;
         const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(asked),
                                               static_cast<std::int64_t>(bytes.size()) - at_);
-        std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
+        if (n > 0) // an empty file has no bytes to copy from
+            std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
         at_ += n;
         bytesRead += n;
         return n;
