@@ -239,10 +239,9 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
                         Position start, const LastHit& last, std::u16string_view text) {
     if (text.empty())
         return {};
-    std::string why;
     // Closed when the search ends; nothing was written, so a failed close loses nothing.
-    const FileHandle file(platform, platform.openExclusive(fileName, why));
-    if (!file.isOpen())
+    const Result<FileHandle> file = platform.openExclusive(fileName);
+    if (!file)
         return {SearchOutcome::CannotOpen, 0};
 
     const Pattern pattern = makePattern(text);
@@ -278,7 +277,7 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
         for (; reads.size() < depth && blockFits(pos); pos += step)
             reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
                              static_cast<std::size_t>(std::min(readSize, fileSize - pos)), 0});
-        platform.readBatch(file.get(), reads);
+        platform.readBatch(file->get(), reads);
         // A failed or short read leaves its block without candidates.
         for (const BlockRead& r : reads) {
             if (r.got != static_cast<std::int64_t>(r.count))

@@ -8,7 +8,7 @@
 #include "FuzzCheck.h"
 
 #include "core/Search.h"
-#include "platform/Platform.h"
+#include "platform/PlatformPosix.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,46 +23,46 @@ using kestrine::fuzz::require;
 namespace {
 
 // One file in memory, read through the calls the search makes.
-class MemoryFile : public Platform {
+class MemoryFile : public PosixPlatform {
 public:
     std::vector<std::uint8_t> bytes;
     bool refuseOpen = false;
     int open = 0;
     std::int64_t bytesRead = 0;
 
-    int openExclusive(const std::string&, std::string& why) override {
-        if (refuseOpen) {
-            why = "The file is in use by another program";
-            return -1;
-        }
+    Result<FileHandle> openExclusive(const std::string&) override {
+        if (refuseOpen)
+            return Failure{"The file is in use by another program"};
         ++open;
         at_ = 0;
-        return kHandle;
+        return FileHandle(*this, kHandle);
     }
-    bool seek(int handle, FileOffset position, std::string& why) override {
+    Result<void> seek(int handle, Position position) override {
         require(handle == kHandle && open == 1, "seek on the open file");
-        if (position < 0 || position > static_cast<FileOffset>(bytes.size())) {
-            why = "Invalid argument";
-            return false;
-        }
+        if (position < 0 || position > static_cast<Position>(bytes.size()))
+            return Failure{"Invalid argument"};
         at_ = position;
-        return true;
+        return {};
     }
-    std::int64_t read(int handle, void* buffer, std::size_t count, std::string&) override {
+    Result<std::size_t> read(int handle, void* buffer, std::size_t count) override {
         require(handle == kHandle && open == 1, "read from the open file");
         const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(count),
                                               static_cast<std::int64_t>(bytes.size()) - at_);
         std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
         at_ += n;
         bytesRead += n;
-        return n;
+        return static_cast<std::size_t>(n);
     }
-    bool close(int handle, std::string&) override {
+    // The handle is no descriptor: the batch is read through seek and read.
+    void readBatch(int handle, std::span<BlockRead> reads) override {
+        readBatchPlain(*this, handle, reads);
+    }
+    Result<void> close(int handle) override {
         require(handle == kHandle && open == 1, "the open file closed once");
         --open;
-        return true;
+        return {};
     }
-    FileOffset sizeOf(int) override { return static_cast<FileOffset>(bytes.size()); }
+    Result<Position> sizeOf(int) override { return static_cast<Position>(bytes.size()); }
 
 private:
     static constexpr int kHandle = 5;
