@@ -64,7 +64,7 @@ private:
     void SetButtonStates();
     void SetPositionLabels();
     Position cursorPosition() const;
-    LastHit lastHit() const { return {state_.SearchHitMade, state_.nLastFoundPos}; }
+    const LastHit& lastHit() const { return state_.LastFound; }
 
     std::unique_ptr<Ui::TForm4> ui;
     AppState& state_;

@@ -3,6 +3,7 @@
 // positions and which cells can be chosen, the marking of a cell, the column captions, the
 // position labels, and the start/finish picking with what Accept hands back.
 
+#include "core/Colour.h"
 #include "core/Search.h"
 #include "core/Types.h"
 
@@ -72,16 +73,11 @@ struct PositionLabels {
 // The three labels for chosen positions; a position of 0 reads as undefined.
 PositionLabels positionLabels(Position startPos, Position finishPos);
 
-struct Rgb8 {
-    int red, green, blue;
-    bool operator==(const Rgb8&) const = default;
-};
-
 enum class Marking { LastFound, Start, Finish, StartIsFinish };
 
 struct MarkStyle {
-    Rgb8 background;
-    Rgb8 text;
+    Rgb background;
+    Rgb text;
     bool bold;
 };
 MarkStyle markStyle(Marking marking);
