@@ -84,10 +84,8 @@ void THexViewer::CloseFile() {
 void THexViewer::reopenFile() {
     if (fileName_.empty() || handle_.isOpen())
         return;
-    std::string why;
-    const int handle = platform_->openShared(fileName_, why);
-    if (handle >= 0)
-        handle_ = FileHandle(*platform_, handle);
+    if (Result<FileHandle> file = platform_->openShared(fileName_))
+        handle_ = std::move(*file);
 }
 
 void THexViewer::showPage(const HexPage& page) {
