@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace kestrine {
 
@@ -34,6 +35,12 @@ struct BlockRead {
     void* buffer = nullptr;
     std::size_t count = 0;
     std::int64_t got = 0;
+};
+
+// One name in a folder, as the file system spells it.
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false; // also a link to a folder
 };
 
 class Platform {
@@ -69,6 +76,10 @@ public:
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;
     // Deletes a file, first making it writable where the platform needs that.
     virtual Result<void> deleteFile(const std::string& path) = 0;
+    // The names in a folder, without "." and "..", in no particular order.
+    virtual Result<std::vector<FolderEntry>> listFolder(const std::string& folder) = 0;
+    // Makes a folder and every missing folder above it; a folder already there is no failure.
+    virtual Result<void> createFolders(const std::string& path) = 0;
 
     // Bytes free for the caller on the file system holding `folder`.
     virtual Result<std::int64_t> freeBytes(const std::string& folder) = 0;

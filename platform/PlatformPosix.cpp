@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
@@ -235,6 +236,48 @@ bool PosixPlatform::sameFile(const std::string& a, const std::string& b) {
 Result<void> PosixPlatform::deleteFile(const std::string& path) {
     // A read-only file in a writable folder can be unlinked as it is; only the folder matters.
     return okOrErrno(::unlink(path.c_str()));
+}
+
+Result<std::vector<FolderEntry>> PosixPlatform::listFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return lastFailure();
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const Failure failure = lastFailure();
+        ::close(fd);
+        return failure;
+    }
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat st {};
+            isFolder = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.push_back({std::string(name), isFolder});
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+Result<void> PosixPlatform::createFolders(const std::string& path) {
+    if (path.empty())
+        return Failure{errnoText(ENOENT)};
+    // Each folder from the top down; one that is there already is passed over.
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return lastFailure();
+        if (end == std::string::npos)
+            break;
+    }
+    if (!directoryExists(path))
+        return Failure{errnoText(ENOTDIR)};
+    return {};
 }
 
 Result<std::int64_t> PosixPlatform::freeBytes(const std::string& folder) {

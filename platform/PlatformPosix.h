@@ -24,6 +24,8 @@ public:
     bool directoryExists(const std::string& path) override;
     bool sameFile(const std::string& a, const std::string& b) override;
     Result<void> deleteFile(const std::string& path) override;
+    Result<std::vector<FolderEntry>> listFolder(const std::string& folder) override;
+    Result<void> createFolders(const std::string& path) override;
 
     Result<std::int64_t> freeBytes(const std::string& folder) override;
     std::string mountPoint(const std::string& folder) override;
