@@ -5,6 +5,7 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
@@ -261,6 +262,20 @@ private Q_SLOTS:
         });
         QCOMPARE(field("StartDecEdit")->text(), "600");
         QCOMPARE(field("OffsetDecEdit")->text(), "0");
+    }
+
+    // A source whose name is not UTF-8 opens in the viewer.
+    void nameThatIsNotUtf8() {
+        const std::string name = dir->path().toStdString() + "/\xff\xfe.bin";
+        testing::writeFile(name, testing::randomBytes(300));
+        bool shown = false;
+        openViewer(nameText(name), "0", "0", [&](TForm4& viewer) {
+            QCOMPARE(viewer.HexViewer1()->FileName(), name);
+            QCOMPARE(viewer.HexViewer1()->Size(), 256u);
+            shown = true;
+        });
+        QVERIFY(shown);
+        QVERIFY(fake->boxes.empty());
     }
 
     // The 2^31 limit, and the window's paging on a file just under it (sparse, nothing written).

@@ -6,6 +6,7 @@
 #include "core/Numbers.h"
 #include "core/Search.h"
 #include "core/Text.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
 #include "ui/hexview/THexViewer.h"
@@ -327,8 +328,7 @@ void TForm4::SearchButtonClick() {
                                            from, lastHit(), text.toStdU16String());
     if (result.outcome == SearchOutcome::CannotOpen) {
         prompts().messageBox(this, BoxKind::Error,
-                             QStringLiteral("The source file ") +
-                                 QString::fromStdString(state_.SourceFileName) +
+                             QStringLiteral("The source file ") + nameText(state_.SourceFileName) +
                                  QStringLiteral(" cannot be opened."));
         // The page shown stays; the grid takes its file back where it can, so that later page
         // moves still show a file that was only locked.
