@@ -236,6 +236,53 @@ private Q_SLOTS:
         QCOMPARE(written.readAll(), built.readAll());
     }
 
+    // Holding F1 lets the server repeat the key; one press still opens the help once, and the
+    // next press opens it again. The desktop's opener is a stand-in that notes each call.
+    void heldF1OpensTheHelpOnce() {
+        if (noDisplay())
+            QSKIP("KESTRINE_TEST_DISPLAY is not set");
+        installProgram();
+        const QString opened = dir.filePath("opened.txt");
+        QFile::remove(opened);
+        QDir(dir.path()).mkpath("bin");
+        {
+            QFile opener(dir.filePath("bin/xdg-open"));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + opened.toUtf8() + "'\n");
+            opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PATH", dir.filePath("bin") + ":" + env.value("PATH"));
+        for (const char* desktopVariable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                            "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+            env.remove(desktopVariable);
+        QProcess kestrine;
+        kestrine.setProcessEnvironment(env);
+        kestrine.start(program, {});
+        Stopper stopper{kestrine};
+        QVERIFY(kestrine.waitForStarted());
+        QDeadlineTimer deadline(30000);
+        while (visibleWindow("Kestrine").isEmpty() && !deadline.hasExpired())
+            QTest::qWait(20);
+        QVERIFY2(!visibleWindow("Kestrine").isEmpty(), "the main window never appeared");
+
+        auto calls = [&] {
+            QFile seen(opened);
+            return seen.open(QIODevice::ReadOnly) ? int(seen.readAll().count('\n')) : 0;
+        };
+        xdotool({"keydown", "F1"});
+        QTest::qWait(1500); // well past the server's repeat delay
+        xdotool({"keyup", "F1"});
+        xdotool({"key", "F1"});
+        while (calls() < 2 && !deadline.hasExpired())
+            QTest::qWait(50);
+        // Every call the program made has been started by now; let the last ones write.
+        kestrine.terminate();
+        QVERIFY(kestrine.waitForFinished(20000));
+        QTest::qWait(500);
+        QCOMPARE(calls(), 2);
+    }
+
     // Under a window manager the window is centred by its size with the frame: the frame the
     // manager reports, around the client area, sits in the middle of the screen. One Alt+X ends
     // the program.
