@@ -359,6 +359,61 @@ private Q_SLOTS:
         QCOMPARE(value("Absolute upper-left X") - left, 1280 / 2 - outerWidth / 2);
         QCOMPARE(value("Absolute upper-left Y") - top, 1024 / 2 - outerHeight / 2);
 
+        // The outer rectangle of a shown window, once the manager has framed and placed it.
+        auto outer = [&](const QString& window) {
+            QRegularExpressionMatch frame;
+            while (!(frame = extentsLine.match(on("xprop", {"-id", window, "_NET_FRAME_EXTENTS"})))
+                        .hasMatch() &&
+                   !deadline.hasExpired())
+                QTest::qWait(20);
+            const QString geometry = on("xwininfo", {"-id", window});
+            auto number = [&](const QString& label) {
+                return QRegularExpression(label + ":\\s+(-?\\d+)")
+                    .match(geometry)
+                    .captured(1)
+                    .toInt();
+            };
+            const int l = frame.captured(1).toInt(), r = frame.captured(2).toInt(),
+                      t = frame.captured(3).toInt(), b = frame.captured(4).toInt();
+            return QRect(number("Absolute upper-left X") - l, number("Absolute upper-left Y") - t,
+                         number("Width") + l + r, number("Height") + t + b);
+        };
+        const QRect mainFrame = outer(id);
+        // Settings and About, each shown twice: the settings window's frame at the main
+        // window's corner, the About box's frame in the middle of the screen, every time.
+        struct Shown {
+            const char* keys;
+            const char* title;
+            const char* close;
+        };
+        for (const Shown& box :
+             {Shown{"alt+s", "Settings", "alt+x"}, Shown{"alt+a", "About", "Return"},
+              Shown{"alt+s", "Settings", "alt+x"}, Shown{"alt+a", "About", "Return"}}) {
+            on("xdotool", {"windowfocus", "--sync", id});
+            on("xdotool", {"key", box.keys});
+            const QString title = "^" + QString(box.title) + "$";
+            QString shown;
+            while ((shown = on("xdotool", {"search", "--onlyvisible", "--name", title}).trimmed())
+                       .isEmpty() &&
+                   !deadline.hasExpired())
+                QTest::qWait(20);
+            QVERIFY2(!shown.isEmpty(), box.title);
+            QRect frame = outer(shown);
+            const QPoint expected =
+                QString(box.title) == "About"
+                    ? QPoint(1280 / 2 - frame.width() / 2, 1024 / 2 - frame.height() / 2)
+                    : mainFrame.topLeft();
+            while ((frame = outer(shown)).topLeft() != expected && !deadline.hasExpired())
+                QTest::qWait(20);
+            QCOMPARE(frame.topLeft(), expected);
+            on("xdotool", {"windowfocus", "--sync", shown});
+            on("xdotool", {"key", box.close});
+            while (
+                !on("xdotool", {"search", "--onlyvisible", "--name", title}).trimmed().isEmpty() &&
+                !deadline.hasExpired())
+                QTest::qWait(20);
+        }
+
         on("xdotool", {"windowfocus", "--sync", id});
         on("xdotool", {"key", "alt+x"});
         QVERIFY(kestrine.waitForFinished(20000));
