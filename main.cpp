@@ -5,6 +5,7 @@
 #include "core/ConsoleHost.h"
 #include "core/Copy.h"
 #include "platform/Library.h"
+#include "platform/Text.h"
 #include "settings/SettingsFile.h"
 #include "ui/main/WindowsEntry.h"
 
@@ -50,11 +51,7 @@ int main(int argc, char** argv) {
         // The usage text always reaches standard output; the window mode adds the box. A reader
         // that has gone must not end the run by SIGPIPE.
         platform.attachConsole();
-        std::string usage = kestrine::usageText();
-        std::string lines;
-        for (char c : usage)
-            lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        platform.writeConsole(lines + "\r\n");
+        platform.writeConsole(kestrine::withCrLf(kestrine::usageText()) + "\r\n");
     }
     kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
     auto run = windowEntry<kestrine::RunWindowsEntry>(windows, kestrine::kRunWindowsEntry);

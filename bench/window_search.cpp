@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
     form.findChild<QAbstractButton*>("HexViewButton")->click();
     if (!opener.searched || prompts.asked != 0)
         return 1;
-    if (state.SearchHitMade)
-        std::printf("%lld\n", static_cast<long long>(state.nLastFoundPos));
+    if (state.LastFound.made)
+        std::printf("%lld\n", static_cast<long long>(state.LastFound.position));
     else
         std::printf("none\n");
     return 0;

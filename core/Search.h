@@ -14,12 +14,6 @@ namespace kestrine {
 // Bytes read per block; consecutive blocks overlap by the text's length.
 constexpr Position kSearchBlockSize = 10240;
 
-// The last hit of this run of the program. `made` tells a hit at position 0 from no hit at all.
-struct LastHit {
-    bool made = false;
-    Position position = 0;
-};
-
 enum class SearchOutcome { Found, NotFound, CannotOpen };
 
 struct SearchResult {
