@@ -2,6 +2,7 @@
 
 #include "core/Copy.h"
 #include "core/Log.h"
+#include "core/Names.h"
 #include "core/Numbers.h"
 #include "core/Text.h"
 
@@ -120,7 +121,7 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
         st.CommandLineError = true;
     }
 
-    if (lowerAZ(trimmed(source)) == lowerAZ(trimmed(dest)) || pf.sameFile(source, dest)) {
+    if (sameFileNames(pf, source, dest)) {
         AddToLog(ctx, "ERROR: Source and destination files cannot be the same!");
         st.CommandLineError = true;
     }
