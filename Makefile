@@ -2,7 +2,8 @@
 # Missing Debian packages are installed first.
 
 PRESET ?= default
-BUILD_DIR := build
+# Each preset builds in a folder of its own (CMakePresets.json).
+BUILD_DIR := $(if $(filter default,$(PRESET)),build,build-$(PRESET))
 ARGS ?=
 
 FUZZ_RUNS ?= 1000000
@@ -22,7 +23,7 @@ run: build
 	@$(BUILD_DIR)/kestrine $(ARGS)
 
 test: deps
-	@bash scripts/run-tests.sh
+	@PRESET=$(PRESET) bash scripts/run-tests.sh
 
 bench: build
 	@bash bench/copy.sh

@@ -5,7 +5,7 @@
 #include "core/ConsoleHost.h"
 #include "core/Copy.h"
 #include "settings/SettingsFile.h"
-#include "ui/WindowMode.h"
+#include "ui/main/WindowMode.h"
 
 #include <clocale>
 #include <string>

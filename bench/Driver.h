@@ -3,7 +3,7 @@
 // counted, every dialog cancelled) and a main window started as the program starts it.
 
 #include "core/CommandLine.h"
-#include "ui/Prompts.h"
+#include "ui/common/Prompts.h"
 #include "ui/main/TForm1.h"
 
 #include <QTemporaryDir>

@@ -4,9 +4,9 @@
 //   kestrine-window-copy <source> <destination> <start> <length>   (decimal numbers)
 
 #include "Driver.h"
-#include "ui/Prompts.h"
-#include "ui/WindowMode.h"
+#include "ui/common/Prompts.h"
 #include "ui/main/TForm1.h"
+#include "ui/main/WindowMode.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -5,11 +5,11 @@
 //   kestrine-window-search <file> <text>      prints the hit's position, or "none"
 
 #include "Driver.h"
-#include "ui/Prompts.h"
-#include "ui/WindowMode.h"
-#include "ui/WindowOpener.h"
+#include "ui/common/Prompts.h"
+#include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/main/TForm1.h"
+#include "ui/main/WindowMode.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-presets=(default)
+presets=("${PRESET:-default}")
 if [ "${CI:-}" = "true" ]; then presets=(ci asan); fi
 if [ "${KESTRINE_ASAN:-}" = "1" ]; then presets+=(asan); fi
 

@@ -8,7 +8,7 @@
 
 #include "FuzzCheck.h"
 
-#include "ui/hexview/HexPage.h"
+#include "ui/hexview/page/HexPage.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // Scripted prompts: answers and file choices are queued by the test, everything asked is kept.
 
-#include "ui/Prompts.h"
+#include "ui/common/Prompts.h"
 
 #include <QUrl>
 

@@ -7,10 +7,11 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
-#include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
 #include "ui/about/WebAddresses.h"
+#include "ui/common/WindowLook.h"
+#include "ui/common/WindowOpener.h"
 #include "ui/main/TForm1.h"
 
 #include <QAction>

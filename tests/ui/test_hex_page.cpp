@@ -1,6 +1,6 @@
 // The hex viewer's page texts, cell rules, labels and picking, without any window.
 
-#include "ui/hexview/HexPage.h"
+#include "ui/hexview/page/HexPage.h"
 
 #include <gtest/gtest.h>
 

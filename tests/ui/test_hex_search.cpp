@@ -5,7 +5,7 @@
 #include "core/Search.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
-#include "ui/WindowOpener.h"
+#include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
 #include "ui/main/TForm1.h"

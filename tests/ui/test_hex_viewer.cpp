@@ -5,7 +5,7 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
-#include "ui/WindowOpener.h"
+#include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
 #include "ui/main/TForm1.h"

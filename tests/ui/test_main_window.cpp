@@ -3,11 +3,12 @@
 
 #include "core/CommandLine.h"
 #include "core/Numbers.h"
+#include "platform/desktop/Display.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
-#include "ui/WindowMode.h"
 #include "ui/main/TForm1.h"
+#include "ui/main/WindowMode.h"
 
 #include <QAction>
 #include <QApplication>

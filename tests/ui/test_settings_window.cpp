@@ -2,13 +2,13 @@
 // the colour dialog and the folder chooser answered through scripted prompts.
 
 #include "core/CommandLine.h"
-#include "settings/FileTypeList.h"
-#include "settings/TSettingsForm.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
-#include "ui/DirectoryChooser.h"
+#include "ui/common/DirectoryChooser.h"
 #include "ui/main/TForm1.h"
+#include "ui/settings/FileTypeList.h"
+#include "ui/settings/TSettingsForm.h"
 
 #include <QAction>
 #include <QApplication>

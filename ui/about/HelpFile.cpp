@@ -1,7 +1,7 @@
 #include "ui/about/HelpFile.h"
 
 #include "core/Text.h"
-#include "ui/Prompts.h"
+#include "ui/common/Prompts.h"
 
 #include <QResource>
 

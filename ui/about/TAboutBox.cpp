@@ -5,9 +5,9 @@
 #include "core/Colour.h"
 #include "core/CommandLine.h"
 #include "core/Text.h"
-#include "ui/Prompts.h"
-#include "ui/WindowLook.h"
 #include "ui/about/WebAddresses.h"
+#include "ui/common/Prompts.h"
+#include "ui/common/WindowLook.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -15,10 +15,6 @@
 #include <QUrl>
 
 #include <algorithm>
-
-static void initPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
 
 namespace kestrine {
 
@@ -43,15 +39,6 @@ void fitWidth(QLabel* label, int width) {
 }
 
 } // namespace
-
-QIcon programIcon() {
-    initPictures();
-    return QIcon(QStringLiteral(":/pictures/kestrine.svg"));
-}
-
-void useProgramIcon() {
-    QApplication::setWindowIcon(programIcon());
-}
 
 TAboutBox::TAboutBox(const AppState& state, QWidget* parent, QStatusBar* hints)
     : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>()), state_(state) {

@@ -4,7 +4,6 @@
 #include "core/AppState.h"
 
 #include <QDialog>
-#include <QIcon>
 
 #include <memory>
 
@@ -15,11 +14,6 @@ class TAboutBox;
 }
 
 namespace kestrine {
-
-// The program's icon, drawn for Kestrine.
-QIcon programIcon();
-// Makes it the icon of every window of the application.
-void useProgramIcon();
 
 class TAboutBox : public QDialog {
     Q_OBJECT

@@ -6,8 +6,8 @@
 #include "core/Numbers.h"
 #include "core/Search.h"
 #include "core/Text.h"
-#include "ui/Prompts.h"
-#include "ui/WindowLook.h"
+#include "ui/common/Prompts.h"
+#include "ui/common/WindowLook.h"
 #include "ui/hexview/THexViewer.h"
 
 #include <QPainter>

@@ -5,7 +5,7 @@
 #include "core/AppState.h"
 #include "core/Host.h"
 #include "platform/Platform.h"
-#include "ui/hexview/HexPage.h"
+#include "ui/hexview/page/HexPage.h"
 
 #include <QDialog>
 

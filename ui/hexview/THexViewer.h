@@ -5,7 +5,7 @@
 
 #include "core/Types.h"
 #include "platform/Platform.h"
-#include "ui/hexview/HexPage.h"
+#include "ui/hexview/page/HexPage.h"
 
 #include <QString>
 #include <QWidget>

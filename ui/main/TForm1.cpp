@@ -8,13 +8,13 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/Text.h"
-#include "platform/HotKey.h"
+#include "platform/desktop/FrameExtents.h"
+#include "platform/desktop/HotKey.h"
 #include "settings/SettingsFile.h"
-#include "ui/FrameExtents.h"
-#include "ui/WindowLook.h"
-#include "ui/WindowOpener.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
+#include "ui/common/WindowLook.h"
+#include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
 
@@ -36,10 +36,6 @@
 
 #include <exception>
 #include <utility>
-
-static void initPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
 
 namespace kestrine {
 
@@ -175,7 +171,7 @@ void TForm1::Init() {
     const Settings& settings = state_.Settings;
     // A window manager asked for the frame has made the native window exist, and Qt places an
     // existing window by its client area: the stored place is the frame's.
-    const QMargins frame = windowHandle() ? expectedFrameExtents(this) : QMargins();
+    const QMargins frame = windowHandle() ? expectedFrameExtents(winId()) : QMargins();
     move(settings.Left + frame.left(), settings.Top + frame.top());
     applyColours();
     applyFileFilter();
@@ -351,8 +347,8 @@ Size TForm1::desktopSize() const {
 Size TForm1::windowOuterSize() const {
     // Before it is shown the window has no frame yet; the window manager tells the one it will
     // get, so that the window is centred by the size it will have on screen.
-    const QSize size =
-        isVisible() ? frameGeometry().size() : outerSize(this->size(), expectedFrameExtents(this));
+    const QSize size = isVisible() ? frameGeometry().size()
+                                   : outerSize(this->size(), expectedFrameExtents(winId()));
     return {size.width(), size.height()};
 }
 

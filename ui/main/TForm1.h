@@ -3,8 +3,8 @@
 // the activity log and the status bar. It is the host of the copy in window mode.
 
 #include "core/Context.h"
-#include "settings/TSettingsForm.h"
-#include "ui/Prompts.h"
+#include "ui/common/Prompts.h"
+#include "ui/settings/TSettingsForm.h"
 
 #include <QMainWindow>
 #include <QTimer>

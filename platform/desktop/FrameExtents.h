@@ -3,8 +3,7 @@
 
 #include <QMargins>
 #include <QSize>
-
-class QWidget;
+#include <QWindow>
 
 namespace kestrine {
 
@@ -12,8 +11,7 @@ namespace kestrine {
 QSize outerSize(const QSize& client, const QMargins& frame);
 
 // The frame the window manager will give this top-level window, asked before the window is
-// mapped; no margins without a window manager that answers (or off X11). Asking creates the
-// native window.
-QMargins expectedFrameExtents(const QWidget* window);
+// mapped; no margins without a window manager that answers (or off X11).
+QMargins expectedFrameExtents(WId window);
 
 } // namespace kestrine

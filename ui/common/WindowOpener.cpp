@@ -1,4 +1,4 @@
-#include "ui/WindowOpener.h"
+#include "ui/common/WindowOpener.h"
 
 #include <QDialog>
 

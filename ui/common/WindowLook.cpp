@@ -1,7 +1,9 @@
-#include "ui/WindowLook.h"
+#include "ui/common/WindowLook.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QIcon>
 #include <QObject>
 #include <QPalette>
 #include <QPointer>
@@ -9,7 +11,25 @@
 #include <QStatusTipEvent>
 #include <QWidget>
 
+// The pictures live in this static library; a resource of one must be registered by name.
+static void registerPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
 namespace kestrine {
+
+void initPictures() {
+    registerPictures();
+}
+
+QIcon programIcon() {
+    initPictures();
+    return QIcon(QStringLiteral(":/pictures/kestrine.svg"));
+}
+
+void useProgramIcon() {
+    QApplication::setWindowIcon(programIcon());
+}
 
 QColor toQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);

@@ -21,7 +21,4 @@ std::string noDisplayText();
 // run after every block, and Qt's own dispatcher makes that pass far cheaper than the GLib one.
 void prepareEventLoop();
 
-// A desktop is there to show windows on: an X or Wayland display and no headless platform.
-bool displayAvailable();
-
 } // namespace kestrine

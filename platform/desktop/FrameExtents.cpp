@@ -1,7 +1,6 @@
-#include "ui/FrameExtents.h"
+#include "platform/desktop/FrameExtents.h"
 
 #include <QGuiApplication>
-#include <QWidget>
 
 #include <xcb/xcb.h>
 
@@ -47,7 +46,7 @@ QSize outerSize(const QSize& client, const QMargins& frame) {
     return client.grownBy(frame);
 }
 
-QMargins expectedFrameExtents(const QWidget* window) {
+QMargins expectedFrameExtents(WId window) {
     // Only the X11 platform has a window manager to ask; the offscreen one may offer the same
     // interface without a connection.
     if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -69,7 +68,7 @@ QMargins expectedFrameExtents(const QWidget* window) {
         std::find(supported.begin(), supported.end(), request) == supported.end())
         return {};
 
-    const auto id = xcb_window_t(window->winId());
+    const auto id = xcb_window_t(window);
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;

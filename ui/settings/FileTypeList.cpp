@@ -1,7 +1,7 @@
-#include "settings/FileTypeList.h"
+#include "ui/settings/FileTypeList.h"
 
 #include "core/Text.h"
-#include "ui/Prompts.h"
+#include "ui/common/Prompts.h"
 
 #include <QApplication>
 #include <QHeaderView>

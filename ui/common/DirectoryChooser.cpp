@@ -1,6 +1,6 @@
-#include "ui/DirectoryChooser.h"
+#include "ui/common/DirectoryChooser.h"
 
-#include "ui/Prompts.h"
+#include "ui/common/Prompts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -5,11 +5,18 @@
 #include "core/Colour.h"
 
 #include <QColor>
+#include <QIcon>
 
 class QStatusBar;
 class QWidget;
 
 namespace kestrine {
+
+// Makes the pictures (":/pictures/...") available; the windows call it before their layouts.
+void initPictures();
+// The kestrel, and the same as the icon of every window of the application.
+QIcon programIcon();
+void useProgramIcon();
 
 QColor toQColor(Rgb rgb);
 // A colour value of the settings (system colour reference or RGB) as the colour it stands for.

@@ -1,7 +1,7 @@
 // X11 realisation of the global hot key: a passive grab of the key on the root window, seen by
 // a native event filter. Other window systems (Wayland, offscreen) have no such grab.
 
-#include "platform/HotKey.h"
+#include "platform/desktop/HotKey.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "ui/hexview/HexPage.h"
+#include "ui/hexview/page/HexPage.h"
 
 #include "core/Numbers.h"
 

@@ -1,4 +1,4 @@
-#include "settings/TSettingsForm.h"
+#include "ui/settings/TSettingsForm.h"
 
 #include "ui_TSettingsForm.h"
 
@@ -6,8 +6,8 @@
 #include "core/Text.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsFile.h"
-#include "ui/Prompts.h"
-#include "ui/WindowLook.h"
+#include "ui/common/Prompts.h"
+#include "ui/common/WindowLook.h"
 
 #include <QApplication>
 #include <QDir>
