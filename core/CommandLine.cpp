@@ -80,8 +80,9 @@ std::string noticeText() {
 void initState(AppState& state, Platform& platform) {
     state.ExitCode = 0;
     state.CommandLineError = false;
-    std::string folder = directoryPart(platform.executablePath());
-    state.ProgramFolder = folder.empty() ? "./" : folder;
+    const ProgramFolders folders = platform.programFolders();
+    state.ProgramFolder = folders.settings;
+    state.HelpFolder = folders.help;
     state.StartupTitle = "Kestrine";
 }
 

@@ -4,6 +4,8 @@
 
 namespace kestrine {
 
+const char* const kInstalledMarker = KESTRINE_INSTALLED_MARKER;
+
 namespace {
 
 std::string folderOf(const std::string& path) {
@@ -107,6 +109,29 @@ bool Platform::replaceFile(const std::string& path, std::string_view content, st
         return fail();
     syncFolder(folderOf(target));
     return true;
+}
+
+ProgramFolders Platform::programFolders() {
+    const std::string exe = executablePath();
+    const std::string beside =
+        exe.rfind('/') == std::string::npos ? std::string("./") : exe.substr(0, exe.rfind('/') + 1);
+    if (!fileExists(beside + kInstalledMarker) && ownedByUser(beside))
+        return {beside, beside};
+    auto userFolder = [this](const char* variable, const char* fallback) {
+        std::string base = environment(variable);
+        if (base.empty() || base.front() != '/') {
+            base = homeFolder();
+            while (!base.empty() && base.back() == '/')
+                base.pop_back();
+            base += fallback;
+        }
+        const std::string folder = base + (base.back() == '/' ? "" : "/") + "kestrine/";
+        // One that cannot be made is reported when a file is written there.
+        std::string ignored;
+        createFolders(folder, ignored);
+        return folder;
+    };
+    return {userFolder("XDG_CONFIG_HOME", "/.config"), userFolder("XDG_CACHE_HOME", "/.cache")};
 }
 
 } // namespace kestrine

@@ -23,6 +23,15 @@ struct FileStatus {
 
 enum class LoadResult { Ok, Missing, Failed };
 
+// Where a run keeps its settings file and writes its help file, each with a trailing separator.
+struct ProgramFolders {
+    std::string settings;
+    std::string help;
+};
+
+// Where an installed executable finds its desktop entry, relative to its own folder.
+extern const char* const kInstalledMarker;
+
 // One read of a batch: at most `count` bytes at `offset` into `buffer`. `got` receives the count
 // read, short only where the file ends, or -1 when the read failed.
 struct BlockRead {
@@ -77,6 +86,14 @@ public:
     virtual std::string thousandsSeparator();
     // Full path of the running executable.
     virtual std::string executablePath();
+    // The value of an environment variable; empty when it is unset.
+    virtual std::string environment(const std::string& name);
+    // The running user's home folder: $HOME, else the user database's entry.
+    virtual std::string homeFolder();
+    // The folder exists and belongs to the running user.
+    virtual bool ownedByUser(const std::string& folder);
+    // Creates a folder and its missing parents, each new one private to the user.
+    virtual bool createFolders(const std::string& path, std::string& why);
     // Milliseconds on a clock suitable for elapsed times.
     virtual std::int64_t nowMs();
 
@@ -121,6 +138,12 @@ public:
     // A read-only file is refused. On failure the old file is untouched, no temporary file is
     // left and `why` says what failed.
     bool replaceFile(const std::string& path, std::string_view content, std::string& why);
+    // Beside the executable when it runs from a folder its user owns (a build folder, a copy).
+    // An installed executable (its desktop entry where the installation puts it) or one in
+    // someone else's folder uses $XDG_CONFIG_HOME/kestrine/ and $XDG_CACHE_HOME/kestrine/
+    // (~/.config and ~/.cache where unset or relative), created here; so it never writes into
+    // its installation, also not as root.
+    ProgramFolders programFolders();
 };
 
 // Owns one descriptor opened through a Platform and closes it exactly once.
