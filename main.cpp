@@ -11,6 +11,20 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// Console lines end in CR LF. A reader that has gone must not end the run by SIGPIPE.
+void printLines(kestrine::Platform& platform, const std::string& text) {
+    platform.attachConsole();
+    std::string lines;
+    for (char c : text)
+        lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    platform.writeConsole(lines + "\r\n");
+    platform.flushConsole();
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     kestrine::AppState state;
@@ -27,15 +41,18 @@ int main(int argc, char** argv) {
             kestrine::showConsoleError(argc, argv, kestrine::consoleErrorText());
         return state.ExitCode;
     }
-    if (argc > 1) {
-        // The usage text always reaches standard output; the window mode adds the box. A reader
-        // that has gone must not end the run by SIGPIPE.
-        platform.attachConsole();
-        std::string usage = kestrine::usageText();
-        std::string lines;
-        for (char c : usage)
-            lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        platform.writeConsole(lines + "\r\n");
+    if (argc == 2) {
+        if (const auto answer = kestrine::optionText(argv[1])) {
+            if (!platform.consoleAvailable()) {
+                platform.writeStandardError(kestrine::consoleErrorText() + "\n");
+                return 1;
+            }
+            printLines(platform, *answer);
+            return 0;
+        }
     }
+    // The usage text always reaches standard output; the window mode adds the box.
+    if (argc > 1)
+        printLines(platform, kestrine::usageText());
     return kestrine::runWindowMode(argc, argv, state);
 }

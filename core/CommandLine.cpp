@@ -69,6 +69,14 @@ std::string usageText() {
            "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
 }
 
+std::optional<std::string> optionText(std::string_view parameter) {
+    if (parameter == "--help")
+        return usageText();
+    if (parameter == "--version")
+        return "Kestrine - " + versionText();
+    return std::nullopt;
+}
+
 std::string consoleErrorText() {
     return "Error getting a handle on the standard output StdOut.";
 }
