@@ -132,10 +132,10 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metain
 # focus, which the other window tests running beside this one rely on.
 # shellcheck source=scripts/xvfb.sh
 source "$here/../../scripts/xvfb.sh"
-start_xvfb
-[ "$display" != ":" ] || must "Xvfb did not start"
 touch "$tmp/stamp"
 sleep 1 # whole-second times: anything written after the stamp is newer than it
+start_xvfb
+[ "$display" != ":" ] || must "Xvfb did not start"
 run DISPLAY="$display" QT_QPA_PLATFORM=xcb "$exe" >"$tmp/window.out" 2>&1 &
 kestrine_pid=$!
 id=""
