@@ -1,11 +1,12 @@
-// Program entry: the mode is decided by the argument count before any QApplication exists, so
-// the command-line mode needs no display.
+// Program entry: the mode is decided by the argument count before any window code is loaded,
+// so the command-line mode needs no display and starts without the window toolkit.
 
 #include "core/CommandLine.h"
 #include "core/ConsoleHost.h"
 #include "core/Copy.h"
+#include "platform/Library.h"
 #include "settings/SettingsFile.h"
-#include "ui/main/WindowMode.h"
+#include "ui/main/WindowsEntry.h"
 
 #include <clocale>
 #include <string>
@@ -23,22 +24,36 @@ void printLines(kestrine::Platform& platform, const std::string& text) {
     platform.flushConsole();
 }
 
+// The window library, or a line on standard error saying why it cannot be used.
+template <typename F> F windowEntry(kestrine::SharedLibrary& library, const char* name) {
+    F entry = library.loaded() ? library.function<F>(name) : nullptr;
+    if (!entry)
+        kestrine::Platform::system().writeStandardError(
+            std::string("Kestrine: the window library ") + kestrine::kWindowLibrary +
+            " cannot be used: " + library.error() + "\n");
+    return entry;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    kestrine::AppState state;
     kestrine::Platform& platform = kestrine::Platform::system();
 
     if (argc == 5) {
+        kestrine::AppState state;
         kestrine::initState(state, platform);
         kestrine::ConsoleHost host(state, platform);
         kestrine::Context ctx{state, host, platform};
         kestrine::RestoreRememberedFiles(ctx, kestrine::ReadSettings(ctx));
         const bool console = platform.consoleAvailable();
         kestrine::RunCommandLine(ctx, std::vector<std::string>(argv + 1, argv + 5));
-        if (!console)
-            kestrine::showConsoleError(argc, argv, kestrine::consoleErrorText());
+        if (!console) {
+            kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
+            if (auto show = windowEntry<kestrine::ShowConsoleErrorEntry>(
+                    windows, kestrine::kShowConsoleErrorEntry))
+                show(argc, argv, kestrine::consoleErrorText().c_str());
+        }
         return state.ExitCode;
     }
     if (argc == 2) {
@@ -54,5 +69,9 @@ int main(int argc, char** argv) {
     // The usage text always reaches standard output; the window mode adds the box.
     if (argc > 1)
         printLines(platform, kestrine::usageText());
-    return kestrine::runWindowMode(argc, argv, state);
+    kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
+    auto run = windowEntry<kestrine::RunWindowsEntry>(windows, kestrine::kRunWindowsEntry);
+    if (!run)
+        return argc > 1 ? 0 : 1;
+    return run(argc, argv);
 }

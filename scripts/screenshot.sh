@@ -36,6 +36,7 @@ export DISPLAY=$display
 
 # The program keeps Kestrine.ini beside itself, so it runs from the demo folder.
 cp "$exe" "$work/kestrine"
+cp "$(dirname "$exe")/libkestrine-windows.so" "$work/"
 # Some binary bytes, then text, so the viewer's text column has something to show.
 text=""
 while [ ${#text} -lt 1472 ]; do

@@ -168,6 +168,9 @@ void CommandLineTest::SetUp() {
     fs::create_hard_link(KESTRINE_EXE, exe_, ec);
     if (ec)
         fs::copy_file(KESTRINE_EXE, exe_);
+    // The window library is found beside the executable.
+    const fs::path library = fs::path(KESTRINE_EXE).parent_path() / "libkestrine-windows.so";
+    fs::create_symlink(library, prog_ / library.filename());
 }
 
 void CommandLineTest::TearDown() {

@@ -134,6 +134,28 @@ TEST_F(CommandLineTest, RunsWithoutAnyDisplayOrQtPlatform) {
     EXPECT_EQ(readFile(work("out.bin")).size(), 100u);
 }
 
+TEST_F(CommandLineTest, CopiesWithoutTheWindowLibraryAndSaysWhenAWindowNeedsIt) {
+    fs::remove(progDir() / "libkestrine-windows.so");
+    makeSource("src.bin", 100);
+    RunResult copy = run({"src.bin", "out.bin", "0d", "63h"});
+    ASSERT_TRUE(copy.exited) << copy;
+    EXPECT_EQ(copy.status, 0) << copy;
+    EXPECT_EQ(copy.err, "");
+    EXPECT_EQ(readFile(work("out.bin")), readFile(work("src.bin")));
+
+    RunResult window = run({});
+    ASSERT_TRUE(window.exited) << window;
+    EXPECT_EQ(window.status, 1);
+    EXPECT_NE(window.err.find("window library libkestrine-windows.so cannot be used"),
+              std::string::npos)
+        << window;
+
+    RunResult usageRun = run({"a", "b", "c"});
+    ASSERT_TRUE(usageRun.exited) << usageRun;
+    EXPECT_EQ(usageRun.status, 0);
+    EXPECT_EQ(usageRun.out, usage());
+}
+
 TEST_F(CommandLineTest, DoesNotWriteTheSettingsFile) {
     makeSource("src.bin", 100);
     RunResult ok = run({"src.bin", "out.bin", "0d", "0d"});

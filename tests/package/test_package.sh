@@ -57,6 +57,7 @@ for size in 16 22 24 32 48 64 128 256 512; do
 done
 expected=$(sort <<EOF
 ./usr/bin/kestrine
+./usr/lib/x86_64-linux-gnu/kestrine/libkestrine-windows.so
 ./usr/share/applications/$app_id.desktop
 ./usr/share/doc/kestrine/LICENSE
 ./usr/share/doc/kestrine/README.md

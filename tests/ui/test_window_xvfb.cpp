@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
@@ -75,6 +76,11 @@ class TestWindowXvfb : public QObject {
         program = dir.filePath("kestrine");
         QFile::remove(program);
         QVERIFY(QFile::copy(KESTRINE_EXE, program));
+        // The windows are a library the program finds beside itself.
+        const QString library = QStringLiteral("libkestrine-windows.so");
+        QFile::remove(dir.filePath(library));
+        QVERIFY(
+            QFile::link(QFileInfo(KESTRINE_EXE).dir().filePath(library), dir.filePath(library)));
         QFile::remove(dir.filePath("Kestrine.ini"));
     }
 
