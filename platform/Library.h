@@ -19,9 +19,7 @@ public:
     const std::string& error() const { return error_; }
 
     // The address of an exported function, or null with error() set.
-    template <typename F> F function(const char* name) {
-        return reinterpret_cast<F>(symbol(name));
-    }
+    template <typename F> F function(const char* name) { return reinterpret_cast<F>(symbol(name)); }
 
 private:
     void* symbol(const char* name);

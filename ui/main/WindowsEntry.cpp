@@ -13,7 +13,7 @@ __attribute__((visibility("default"))) int kestrine_run_windows(int argc, char**
 }
 
 __attribute__((visibility("default"))) void kestrine_show_console_error(int argc, char** argv,
-                                                                       const char* text) {
+                                                                        const char* text) {
     kestrine::showConsoleError(argc, argv, text);
 }
 }
