@@ -5,6 +5,7 @@
 #include "core/ConsoleHost.h"
 #include "core/Copy.h"
 #include "platform/Library.h"
+#include "platform/Text.h"
 #include "settings/SettingsFile.h"
 #include "ui/main/WindowsEntry.h"
 
@@ -17,10 +18,7 @@ namespace {
 // Console lines end in CR LF. A reader that has gone must not end the run by SIGPIPE.
 void printLines(kestrine::Platform& platform, const std::string& text) {
     platform.attachConsole();
-    std::string lines;
-    for (char c : text)
-        lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    platform.writeConsole(lines + "\r\n");
+    platform.writeConsole(kestrine::withCrLf(text) + "\r\n");
     platform.flushConsole();
 }
 

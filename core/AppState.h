@@ -26,9 +26,7 @@ struct AppState {
     double CopyProgress = 0.0;
     std::string StartupTitle = "Kestrine";
     // The hex viewer's last search hit; only a hit changes it, it lasts for the whole run.
-    Position nLastFoundPos = 0;
-    // Whether a search hit has been made, so that a hit at position 0 counts as one.
-    bool SearchHitMade = false;
+    LastHit LastFound;
 
     int ExitCode = 0;
 };

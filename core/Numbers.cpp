@@ -4,8 +4,6 @@
 
 namespace kestrine {
 
-namespace {
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -15,8 +13,6 @@ int hexDigit(char c) {
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 std::optional<std::int64_t> parseNumber(std::string_view text) {
     std::size_t i = 0;

@@ -14,6 +14,9 @@ std::optional<std::int64_t> parseNumber(std::string_view text);
 // Bare hexadecimal digits: "0x" is put in front and parseNumber applied.
 std::optional<std::int64_t> parseHex(std::string_view digits);
 
+// The value of one hexadecimal digit, either case; -1 for any other character.
+int hexDigit(char c);
+
 // Plain signed decimal, no grouping.
 std::string toDec(std::int64_t value);
 // Upper-case hexadecimal, no prefix or leading zeros; negatives as 16-digit two's complement.

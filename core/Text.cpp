@@ -12,23 +12,6 @@
 
 namespace kestrine {
 
-std::string trimmed(std::string_view text) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
-        --e;
-    return std::string(text.substr(b, e - b));
-}
-
-std::string lowerAZ(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::string directoryPart(std::string_view path) {
     auto pos = path.find_last_of('/');
     return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));

@@ -1,16 +1,14 @@
 #pragma once
 // Small text helpers shared by the copy, the command line and the windows.
 
+#include "platform/Text.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace kestrine {
 
-// Removes leading and trailing characters with codes up to 32.
-std::string trimmed(std::string_view text);
-// Maps only the letters A to Z to a to z.
-std::string lowerAZ(std::string_view text);
 // The folder part of a path, up to and including the last separator; empty when there is none.
 std::string directoryPart(std::string_view path);
 // The name part of a path, after the last separator.

@@ -12,6 +12,13 @@ constexpr Position byteCount(Position lengthValue) {
     return lengthValue + 1;
 }
 
+// The hex viewer's last search hit (nLastFoundPos) in this run of the program. `made` tells a
+// hit at position 0 from no hit at all.
+struct LastHit {
+    bool made = false;
+    Position position = 0;
+};
+
 constexpr std::int64_t kBlockSize = 8192;
 
 } // namespace kestrine

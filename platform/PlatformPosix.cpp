@@ -1,6 +1,7 @@
 // POSIX realisation of the platform interface.
 
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <chrono>
@@ -396,11 +397,7 @@ std::string toCodeset(std::string_view utf8, const std::string& codeset) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t len = lead < 0x80         ? 1
-                          : (lead >> 5) == 6  ? 2
-                          : (lead >> 4) == 14 ? 3
-                          : (lead >> 3) == 30 ? 4
-                                              : 1;
+        std::size_t len = utf8SequenceLength(lead);
         if (i + len > utf8.size())
             len = 1;
         if (lead < 0x80) {

@@ -1,12 +1,10 @@
 #include "settings/FileTypes.h"
 
+#include "platform/Text.h"
+
 namespace kestrine {
 
 namespace {
-
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
 
 bool isBlankText(std::string_view s) {
     for (char c : s)
@@ -31,26 +29,6 @@ std::string quoted(std::string_view item) {
     }
     out.push_back('"');
     return out;
-}
-
-// Length in bytes of the UTF-8 character that ends `s`.
-std::size_t lastCharacterLength(std::string_view s) {
-    std::size_t n = 1;
-    while (n < s.size() && (static_cast<unsigned char>(s[s.size() - n]) & 0xC0) == 0x80 && n < 4)
-        ++n;
-    // Continuation bytes without a multi-byte lead in front of them count byte by byte.
-    if (n > 1 && static_cast<unsigned char>(s[s.size() - n]) < 0xC0)
-        return 1;
-    return n;
-}
-
-std::size_t firstCharacterLength(std::string_view s) {
-    auto lead = static_cast<unsigned char>(s[0]);
-    std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    std::size_t i = 1;
-    while (i < n && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-        ++i;
-    return i;
 }
 
 } // namespace

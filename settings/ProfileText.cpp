@@ -1,5 +1,7 @@
 #include "settings/ProfileText.h"
 
+#include "platform/Text.h"
+
 #include <climits>
 #include <vector>
 
@@ -13,25 +15,9 @@ bool isTrimChar(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
+// The settings file's own blanks: a value may keep other control characters.
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isTrimChar(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isTrimChar(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-char foldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i]))
-            return false;
-    return true;
+    return trimmedBy(s, isTrimChar);
 }
 
 enum class Kind { Blank, Comment, Section, Key, Other };
@@ -115,7 +101,7 @@ SectionSpan findSection(const std::vector<Line>& lines, std::string_view section
             span.end = i;
             return span;
         }
-        if (sameName(lines[i].name, section)) {
+        if (equalFoldAZ(lines[i].name, section)) {
             span.header = i;
             span.found = true;
         }
@@ -129,7 +115,7 @@ std::optional<std::size_t> findKey(const std::vector<Line>& lines, const Section
     if (!span.found)
         return std::nullopt;
     for (std::size_t i = span.header + 1; i < span.end; ++i)
-        if (lines[i].kind == Kind::Key && sameName(lines[i].name, key))
+        if (lines[i].kind == Kind::Key && equalFoldAZ(lines[i].name, key))
             return i;
     return std::nullopt;
 }
@@ -140,20 +126,6 @@ bool isQuote(char c) {
 
 bool enclosedInQuotes(std::string_view s) {
     return s.size() >= 2 && isQuote(s.front()) && s.back() == s.front();
-}
-
-// Cuts UTF-8 text after `limit` characters (a stray continuation byte counts with its lead).
-std::string_view cutToCharacters(std::string_view s, std::size_t limit) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        auto byte = static_cast<unsigned char>(s[i]);
-        if ((byte & 0xC0) != 0x80) {
-            if (count == limit)
-                return s.substr(0, i);
-            ++count;
-        }
-    }
-    return s;
 }
 
 std::string storedForm(std::string_view value) {

@@ -206,9 +206,9 @@ TEST(HexPage, MarkingsInPaintingOrder) {
     EXPECT_EQ(markingsAt(0, Picks{}, {}), M{}); // no hit yet: position 0 is not silver
     EXPECT_EQ(markingsAt(0, Picks{}, {true, 0}), M{Marking::LastFound}); // a hit at 0 is
     EXPECT_EQ(markingsAt(0x31, both, {true, 0x30}), M{});
-    EXPECT_EQ(markStyle(Marking::LastFound).background, (Rgb8{192, 192, 192}));
-    EXPECT_EQ(markStyle(Marking::Start).background, (Rgb8{0, 255, 0}));
-    EXPECT_EQ(markStyle(Marking::Finish).text, (Rgb8{255, 255, 255}));
+    EXPECT_EQ(markStyle(Marking::LastFound).background, (Rgb{192, 192, 192}));
+    EXPECT_EQ(markStyle(Marking::Start).background, (Rgb{0, 255, 0}));
+    EXPECT_EQ(markStyle(Marking::Finish).text, (Rgb{255, 255, 255}));
     EXPECT_TRUE(markStyle(Marking::StartIsFinish).bold);
     EXPECT_FALSE(markStyle(Marking::Finish).bold);
 }

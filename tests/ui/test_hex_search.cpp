@@ -107,11 +107,12 @@ private Q_SLOTS:
             QVERIFY(edit && button);
             const auto press = [&] { QTest::mouseClick(button, Qt::LeftButton); };
             const auto place = [&] {
-                return QList<qint64>{grid->Offset(), grid->Col(), grid->Row(), state.nLastFoundPos};
+                return QList<qint64>{grid->Offset(), grid->Col(), grid->Row(),
+                                     state.LastFound.position};
             };
 
             press(); // no text: nothing happens
-            QCOMPARE(state.SearchHitMade, false);
+            QCOMPARE(state.LastFound.made, false);
             QTest::keyClicks(edit, "aBc");
             press(); // from the cursor at 0 before any hit: the hit at 0 itself
             QCOMPARE(place(), (QList<qint64>{0, 1, 1, 0}));

@@ -320,8 +320,8 @@ private Q_SLOTS:
         std::vector<char> data(20, 'k');
         data[3] = 0x07;
         testing::writeFile(file.toStdString(), data);
-        state->nLastFoundPos = 0x13;
-        state->SearchHitMade = true;
+        state->LastFound.position = 0x13;
+        state->LastFound.made = true;
         openViewer(file, "0", "0", [&](TForm4& viewer) {
             THexViewer* grid = viewer.HexViewer1();
             auto* charLabel = in<QLabel>(&viewer, "CharLabel");

@@ -7,6 +7,7 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
+#include "ui/common/NumberEdit.h"
 #include "ui/main/TForm1.h"
 #include "ui/main/WindowMode.h"
 
@@ -272,6 +273,8 @@ private Q_SLOTS:
         QFETCH(QString, error);
         start();
         QLineEdit* e = edit(field);
+        // The keys go through the number field widget's own filter and limit.
+        QVERIFY(qobject_cast<NumberEdit*>(e));
         e->setFocus();
         e->selectAll();
         QTest::keyClick(e, Qt::Key_Backspace);

@@ -20,7 +20,7 @@ namespace kestrine {
 
 namespace {
 
-QColor markColour(Rgb8 rgb) {
+QColor markColour(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
@@ -319,8 +319,8 @@ void TForm4::SearchButtonClick() {
     Position at = 0; // nothing found: back to the start of the file
     if (result.outcome == SearchOutcome::Found) {
         at = result.position;
-        state_.nLastFoundPos = at;
-        state_.SearchHitMade = true;
+        state_.LastFound.position = at;
+        state_.LastFound.made = true;
     }
     grid->setFileName(state_.SourceFileName);
     grid->setOffset(at);

@@ -65,7 +65,7 @@ private:
     void SetPositionLabels();
     void showLabels(const PositionLabels& labels);
     Position cursorPosition() const;
-    LastHit lastHit() const { return {state_.SearchHitMade, state_.nLastFoundPos}; }
+    const LastHit& lastHit() const { return state_.LastFound; }
 
     std::unique_ptr<Ui::TForm4> ui;
     AppState& state_;

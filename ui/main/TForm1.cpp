@@ -13,6 +13,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
+#include "ui/common/NumberEdit.h"
 #include "ui/common/WindowLook.h"
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
@@ -23,8 +24,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLayout>
 #include <QMimeData>
 #include <QScreen>
@@ -32,7 +31,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QUrl>
-#include <QValidator>
 
 #include <exception>
 #include <utility>
@@ -59,27 +57,6 @@ std::optional<QStringList> droppedFiles(const QMimeData* mime) {
         return std::nullopt;
     return names;
 }
-
-// The length limit of a number field binds whatever the user puts in, typed, composed, pasted
-// or dropped, as the platform's edit limit does: what does not fit is cut from the end of the
-// inserted text, which ends at the cursor. Text the program sets is not limited.
-class EntryLimit : public QValidator {
-public:
-    EntryLimit(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
-
-    State validate(QString& text, int& pos) const override {
-        const int excess = int(text.size()) - limit_;
-        if (excess > 0) {
-            const int from = pos >= excess ? pos - excess : limit_;
-            text.remove(from, excess);
-            pos = from;
-        }
-        return Acceptable;
-    }
-
-private:
-    int limit_;
-};
 
 } // namespace
 
@@ -131,10 +108,14 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     connect(ui->About1, &QAction::triggered, this, &TForm1::About1Click);
 
     for (Field field : {Field::StartDec, Field::StartHex, Field::OffsetDec, Field::OffsetHex}) {
-        QLineEdit* edit = editFor(field);
+        auto* edit = static_cast<NumberEdit*>(editFor(field));
         edit->installEventFilter(this);
-        edit->setValidator(
-            new EntryLimit(isDecimalField(field) ? kDecimalFieldLimit : kHexFieldLimit, edit));
+        edit->setHexadecimal(!isDecimalField(field));
+        edit->setStepper([this, field](int step) {
+            bool stepped = false;
+            guarded([&] { stepped = stepField(ctx_, field, step); });
+            return stepped;
+        });
         connect(edit, &QLineEdit::textChanged, this, [this, field] {
             if (isStartField(field))
                 UpdateStartPos(field);
@@ -234,13 +215,6 @@ QLineEdit* TForm1::editFor(Field field) const {
     return nullptr;
 }
 
-std::optional<Field> TForm1::numberFieldOf(const QObject* object) const {
-    for (Field field : {Field::StartDec, Field::StartHex, Field::OffsetDec, Field::OffsetHex})
-        if (object == editFor(field))
-            return field;
-    return std::nullopt;
-}
-
 std::string TForm1::fieldText(Field field) const {
     return editFor(field)->text().toStdString();
 }
@@ -248,13 +222,10 @@ std::string TForm1::fieldText(Field field) const {
 void TForm1::setFieldText(Field field, const std::string& text) {
     QLineEdit* edit = editFor(field);
     const QString value = fromUtf8(text);
-    if (edit->text() == value)
-        return;
-    // The entry limit binds the user only: a negative value shows 16 hexadecimal digits.
-    const QValidator* limit = edit->validator();
-    edit->setValidator(nullptr);
-    edit->setText(value);
-    edit->setValidator(limit);
+    if (auto* number = qobject_cast<NumberEdit*>(edit))
+        number->setProgramText(value);
+    else if (edit->text() != value)
+        edit->setText(value);
 }
 
 void TForm1::focusField(Field field) {
@@ -555,68 +526,6 @@ void TForm1::DecOffsetButtonClick() {
     stepByButton(Field::OffsetDec, -1);
 }
 
-// Returns true when the key is consumed.
-bool TForm1::numberFieldKey(Field field, QKeyEvent* key) {
-    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
-        bool consumed = false;
-        guarded([&] { consumed = stepField(ctx_, field, key->key() == Qt::Key_Up ? 1 : -1); });
-        return consumed;
-    }
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
-        return false;
-
-    // Control with a letter would be the clipboard and undo shortcuts; as characters they are
-    // control codes, which the filters drop.
-    const Qt::KeyboardModifiers mods = key->modifiers();
-    const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
-    if (control && ((key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) ||
-                    key->key() == Qt::Key_Backspace || !key->text().isEmpty()))
-        return true;
-
-    const QString typed = key->text();
-    if (typed.isEmpty())
-        return false;
-    for (QChar c : typed)
-        if (c.unicode() < 32 || c.unicode() == 127)
-            return false; // Backspace, Enter and the like: the field's own handling
-    QString passed;
-    for (char32_t c : typed.toUcs4()) {
-        const char32_t out = isDecimalField(field) ? FilterNumberKeys(c) : FilterHexKeys(c);
-        if (out != 0)
-            passed += QString::fromUcs4(&out, 1);
-    }
-    if (passed.isEmpty())
-        return true;
-
-    QLineEdit* edit = editFor(field);
-    const int limit = isDecimalField(field) ? kDecimalFieldLimit : kHexFieldLimit;
-    if (edit->text().size() - edit->selectedText().size() + passed.size() > limit)
-        return true;
-    if (passed == typed)
-        return false;
-    edit->insert(passed);
-    return true;
-}
-
-// Returns true when the input is replaced by its filtered form.
-bool TForm1::numberFieldInput(Field field, QInputMethodEvent* input) {
-    const QString committed = input->commitString();
-    QString passed;
-    for (char32_t c : committed.toUcs4()) {
-        const char32_t out = c < 32                  ? 0
-                             : isDecimalField(field) ? FilterNumberKeys(c)
-                                                     : FilterHexKeys(c);
-        if (out != 0)
-            passed += QString::fromUcs4(&out, 1);
-    }
-    if (passed == committed)
-        return false;
-    QInputMethodEvent filtered(input->preeditString(), input->attributes());
-    filtered.setCommitString(passed, input->replacementStart(), input->replacementLength());
-    QCoreApplication::sendEvent(editFor(field), &filtered);
-    return true;
-}
-
 void TForm1::ShowHint(const QString& hint) {
     ui->StatusBar1->showMessage(hint);
 }
@@ -625,15 +534,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::ToolTip:
         return true;
-    case QEvent::KeyPress:
-        if (auto field = numberFieldOf(watched))
-            return numberFieldKey(*field, static_cast<QKeyEvent*>(event));
-        break;
-    case QEvent::InputMethod:
-        // Dead keys and input methods deliver their characters here, past the key filter.
-        if (auto field = numberFieldOf(watched))
-            return numberFieldInput(*field, static_cast<QInputMethodEvent*>(event));
-        break;
     case QEvent::MouseButtonDblClick:
         if (watched == ui->SourceFileEdit) {
             GetSourceFile();

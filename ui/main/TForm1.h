@@ -11,7 +11,6 @@
 
 #include <memory>
 
-class QInputMethodEvent;
 class QLineEdit;
 
 namespace Ui {
@@ -108,10 +107,6 @@ protected:
 
 private:
     QLineEdit* editFor(Field field) const;
-    // The field a number edit stands for; nothing for any other object.
-    std::optional<Field> numberFieldOf(const QObject* object) const;
-    bool numberFieldKey(Field field, QKeyEvent* key);
-    bool numberFieldInput(Field field, QInputMethodEvent* input);
     void UpdateStartPos(Field changed);
     void UpdateOffset(Field changed);
     void keepFieldPairInStep(Field changed);
@@ -141,9 +136,5 @@ private:
 
 // The hex viewer positions files with 32-bit values: it opens only on smaller files.
 constexpr Position kHexViewerSizeLimit = Position{1} << 31;
-
-// The typed length limits of the number fields.
-constexpr int kDecimalFieldLimit = 19;
-constexpr int kHexFieldLimit = 15;
 
 } // namespace kestrine

@@ -16,17 +16,16 @@ namespace {
 
 const QString kEqualsRefused = QStringLiteral("Key may not contain equals sign (\"=\")");
 
-// Blanks as the list's rules see them: spaces and control characters.
-QString trimBlanks(const QString& text) {
-    qsizetype first = 0, last = text.size();
-    while (first < last && text.at(first).unicode() <= 32)
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32)
-        --last;
-    return text.mid(first, last - first);
-}
-
 } // namespace
+
+QString trimBlanks(const QString& text) {
+    const std::u16string_view kept =
+        trimmedBy(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                      static_cast<std::size_t>(text.size())),
+                  [](char16_t c) { return isBlank(c); });
+    return QString(reinterpret_cast<const QChar*>(kept.data()),
+                   static_cast<qsizetype>(kept.size()));
+}
 
 // Edits a cell in a plain line edit and hands the list the keys it acts on itself.
 class FileTypeDelegate : public QStyledItemDelegate {

@@ -17,6 +17,9 @@ class QLineEdit;
 
 namespace kestrine {
 
+// Without leading and trailing blanks (codes up to 32), as the list's rules and Save see them.
+QString trimBlanks(const QString& text);
+
 class FileTypeList : public QTableWidget {
     Q_OBJECT
 

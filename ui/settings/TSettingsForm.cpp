@@ -14,8 +14,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 
-#include <stdexcept>
-
 namespace kestrine {
 
 namespace {
@@ -27,10 +25,6 @@ ColourValue fromQColor(const QColor& colour) {
 
 constexpr int kInactiveCaption = 3;
 const QColor kNavy(0, 0, 128);
-
-QString blanksTrimmed(const QString& text) {
-    return QString::fromStdString(trimmed(text.toStdString()));
-}
 
 } // namespace
 
@@ -132,10 +126,8 @@ void TSettingsForm::SaveBitBtnClick() {
     // Text still in a cell editor counts as typed.
     if (!list->commitOpenEdit())
         return;
-    try {
-        ValidateAll();
-    } catch (const std::exception& e) {
-        report(e.what());
+    if (const auto refusal = ValidateAll()) {
+        report(refusal->toStdString());
         return;
     }
     Settings& settings = ctx_.state.Settings;
@@ -249,19 +241,17 @@ bool TSettingsForm::ValueListEditor1Validate(int ACol, int ARow, const QString& 
                                              const QString& KeyValue) {
     FileTypeList* list = ui->ValueListEditor1;
     if (ACol == 0)
-        list->setCell(ARow - 1, 0, blanksTrimmed(KeyName));
+        list->setCell(ARow - 1, 0, trimBlanks(KeyName));
     if (ACol == 1)
         list->setCell(ARow - 1, 1, QString(KeyValue).remove(QLatin1Char(' ')));
-    try {
-        ValidateCell(ACol, ARow, false);
-    } catch (const std::exception& e) {
-        report(e.what());
+    if (const auto refusal = ValidateCell(ACol, ARow, false)) {
+        report(refusal->toStdString());
         return false;
     }
     return true;
 }
 
-void TSettingsForm::ValidateCell(int ACol, int ARow, bool OnSave) {
+std::optional<QString> TSettingsForm::ValidateCell(int ACol, int ARow, bool OnSave) {
     FileTypeList* list = ui->ValueListEditor1;
     const QString D = list->cell(ARow - 1, 0);
     const QString T = list->cell(ARow - 1, 1);
@@ -275,36 +265,35 @@ void TSettingsForm::ValidateCell(int ACol, int ARow, bool OnSave) {
     if (D.isEmpty() && T.isEmpty())
         Reason.clear();
     if (Reason.isEmpty())
-        return;
+        return std::nullopt;
     if (OnSave) {
         list->setFocus(Qt::OtherFocusReason);
         list->setCurrentCell(ARow - 1, ACol);
     }
-    throw std::runtime_error(
-        ("The following entry in file selection types is incorrect:\n\nDescription: " + D +
-         "\nType: " + T + "\n\nReason: " + Reason)
-            .toStdString());
+    return "The following entry in file selection types is incorrect:\n\nDescription: " + D +
+           "\nType: " + T + "\n\nReason: " + Reason;
 }
 
-void TSettingsForm::ValidateAll() {
+std::optional<QString> TSettingsForm::ValidateAll() {
     FileTypeList* list = ui->ValueListEditor1;
     for (int row = 0; row < list->rowCount(); ++row) {
-        const QString description = blanksTrimmed(list->cell(row, 0));
-        if (description.isEmpty() && blanksTrimmed(list->cell(row, 1)).isEmpty())
+        const QString description = trimBlanks(list->cell(row, 0));
+        if (description.isEmpty() && trimBlanks(list->cell(row, 1)).isEmpty())
             continue;
-        ValidateCell(0, row + 1, true);
-        ValidateCell(1, row + 1, true);
+        for (int column : {0, 1})
+            if (auto refusal = ValidateCell(column, row + 1, true))
+                return refusal;
         // A file edited by hand may hold one description twice; the list keeps each
         // description once, so such a row is refused here rather than dropped unseen.
         for (int earlier = 0; earlier < row; ++earlier) {
-            if (blanksTrimmed(list->cell(earlier, 0)).compare(description, Qt::CaseInsensitive))
+            if (trimBlanks(list->cell(earlier, 0)).compare(description, Qt::CaseInsensitive))
                 continue;
             list->setFocus(Qt::OtherFocusReason);
             list->setCurrentCell(row, 0);
-            throw std::runtime_error("A key with the name of \"" +
-                                     list->cell(row, 0).toStdString() + "\" already exists");
+            return "A key with the name of \"" + list->cell(row, 0) + "\" already exists";
         }
     }
+    return std::nullopt;
 }
 
 // ---- Double-clicks on the path fields ----------------------------------------------------

@@ -9,6 +9,7 @@
 class QLineEdit;
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Ui {
@@ -56,9 +57,10 @@ public:
     // Trims the cell left and checks it; reports a failure and returns false.
     bool ValueListEditor1Validate(int ACol, int ARow, const QString& KeyName,
                                   const QString& KeyValue);
-    // Throw std::runtime_error with the message for the error box. ARow 1 is the first entry.
-    void ValidateCell(int ACol, int ARow, bool OnSave);
-    void ValidateAll();
+    // The refusal's text for the error box, or nothing when the entries pass. ARow 1 is the
+    // first entry; on Save the failing cell becomes the current one.
+    std::optional<QString> ValidateCell(int ACol, int ARow, bool OnSave);
+    std::optional<QString> ValidateAll();
 
 protected:
     void showEvent(QShowEvent* event) override;

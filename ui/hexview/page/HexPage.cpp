@@ -74,14 +74,7 @@ std::array<std::string, 16> columnCaptions(int low) {
 int lastHexDigit(const std::string& text) {
     if (text.empty())
         return -1;
-    const char c = text.back();
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return hexDigit(text.back());
 }
 
 std::string positionText(Position position) {

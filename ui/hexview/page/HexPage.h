@@ -3,6 +3,7 @@
 // positions and which cells can be chosen, the marking of a cell, the column captions, the
 // position labels, and the start/finish picking with what Accept hands back.
 
+#include "core/Colour.h"
 #include "core/Search.h"
 #include "core/Types.h"
 
@@ -74,16 +75,11 @@ PositionLabels positionLabels(Position startPos, Position finishPos);
 // The labels when the window opens, where the finish and length labels test the length value.
 PositionLabels openingLabels(Position startPos, Position lengthValue);
 
-struct Rgb8 {
-    int red, green, blue;
-    bool operator==(const Rgb8&) const = default;
-};
-
 enum class Marking { LastFound, Start, Finish, StartIsFinish };
 
 struct MarkStyle {
-    Rgb8 background;
-    Rgb8 text;
+    Rgb background;
+    Rgb text;
     bool bold;
 };
 MarkStyle markStyle(Marking marking);
