@@ -236,7 +236,7 @@ bool Platform::createFolders(const std::string& path, std::string& why) {
             break;
     }
     if (!directoryExists(path)) {
-        why = "Not a folder";
+        why = std::strerror(ENOTDIR);
         return false;
     }
     return true;
