@@ -2,6 +2,7 @@
 
 #include "core/Copy.h"
 #include "core/Log.h"
+#include "core/Names.h"
 #include "core/Numbers.h"
 #include "core/Text.h"
 
@@ -88,7 +89,7 @@ std::string noticeText() {
 void initState(AppState& state, Platform& platform) {
     state.ExitCode = 0;
     state.CommandLineError = false;
-    const ProgramFolders folders = platform.programFolders();
+    const ProgramFolders folders = programFolders(platform);
     state.ProgramFolder = folders.settings;
     state.HelpFolder = folders.help;
     state.StartupTitle = "Kestrine";
@@ -129,7 +130,7 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
         st.CommandLineError = true;
     }
 
-    if (lowerAZ(trimmed(source)) == lowerAZ(trimmed(dest)) || pf.sameFile(source, dest)) {
+    if (sameFileNames(pf, source, dest)) {
         AddToLog(ctx, "ERROR: Source and destination files cannot be the same!");
         st.CommandLineError = true;
     }

@@ -23,13 +23,8 @@ void ConsoleHost::setFieldText(Field field, const std::string& text) {
 }
 
 Answer ConsoleHost::messageBox(BoxKind kind, const std::string& text) {
-    if (!state_.ConsoleAttached) {
-        // Before the console is attached such reports stay in the (invisible) window log.
-        appendLog(text, false);
-    } else {
-        Context ctx{state_, *this, platform_};
-        refuse(ctx, kind, text);
-    }
+    Context ctx{state_, *this, platform_};
+    boxWithoutWindow(ctx, kind, text);
     // Nobody answers a question here: the careful answer.
     return kind == BoxKind::Confirm ? Answer::No : Answer::Ok;
 }

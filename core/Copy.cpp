@@ -2,6 +2,7 @@
 
 #include "core/Fields.h"
 #include "core/Log.h"
+#include "core/Names.h"
 #include "core/Numbers.h"
 #include "core/Report.h"
 #include "core/Text.h"
@@ -14,35 +15,14 @@ namespace kestrine {
 
 namespace {
 
-// Moves exactly `count` bytes; a read that ends early means the source shrank.
-bool readFull(Platform& pf, int fd, char* buffer, std::size_t count, std::string& why) {
-    std::size_t got = 0;
-    while (got < count) {
-        std::int64_t n = pf.read(fd, buffer + got, count - got, why);
-        if (n < 0)
-            return false;
-        if (n == 0) {
-            why = "it ended before the range was copied";
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool writeFull(Platform& pf, int fd, const char* buffer, std::size_t count, std::string& why) {
-    std::size_t put = 0;
-    while (put < count) {
-        std::int64_t n = pf.write(fd, buffer + put, count - put, why);
-        if (n < 0)
-            return false;
-        if (n == 0) {
-            why = "nothing could be written";
-            return false;
-        }
-        put += static_cast<std::size_t>(n);
-    }
-    return true;
+// Reads exactly `count` bytes; a source that ends early has shrunk since it was measured.
+Result<void> readExactly(Platform& pf, int fd, char* buffer, std::size_t count) {
+    const Result<std::size_t> got = readFull(pf, fd, buffer, count);
+    if (!got)
+        return got.failure();
+    if (*got < count)
+        return Failure{"it ended before the range was copied"};
+    return {};
 }
 
 // A refusal of the checks, then the focus to the field concerned.
@@ -87,7 +67,8 @@ bool checkRange(Context& ctx, Position start, Position length) {
 bool checkFreeSpace(Context& ctx, const std::string& dest, Position length) {
     const std::string folder = directoryPart(dest);
     const std::string drive = ctx.platform.mountPoint(folder);
-    const std::int64_t free = ctx.platform.freeBytes(folder);
+    // A failed query counts as -1 free bytes.
+    const std::int64_t free = ctx.platform.freeBytes(folder).valueOr(-1);
     // Room for the bytes that will be written, not for the rest of the source: a short cut
     // out of a huge image must fit on a drive that could not hold the whole image.
     const Position needed = length + 1;
@@ -108,38 +89,36 @@ void returnToIdle(Context& ctx) {
     ctx.host.setTitle(ctx.state.StartupTitle);
 }
 
-// The copy proper, with the source already open. Returns the failure text, empty on success.
-std::string copyBytes(Context& ctx, int source, const std::string& src, const std::string& dst,
-                      Position start, Position bytes) {
+// The copy proper, with the source already open. A failure's reason is the whole report.
+Result<void> copyBytes(Context& ctx, int source, const std::string& src, const std::string& dst,
+                       Position start, Position bytes) {
     Platform& pf = ctx.platform;
-    std::string why;
     // One buffer for the whole copy: memory does not grow with the range.
     auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(kBlockSize));
 
-    FileHandle destFile(pf, pf.createExclusive(dst, why));
-    if (!destFile.isOpen())
-        return "The destination file " + dst + " cannot be created: " + why;
-    const int dest = destFile.get();
+    Result<FileHandle> destFile = pf.createExclusive(dst);
+    if (!destFile)
+        return Failure{"The destination file " + dst + " cannot be created: " + destFile.why()};
+    const int dest = destFile->get();
 
-    auto fail = [&](const std::string& text) {
-        std::string ignored;
-        destFile.reset();
-        // A partial copy is worse than none: take it away.
-        pf.deleteFile(dst, ignored);
-        return text;
-    };
     const std::string readError = "The source file " + src + " cannot be read: ";
     const std::string writeError = "The destination file " + dst + " cannot be written: ";
+    auto fail = [&](const std::string& text, const Result<void>& step) -> Result<void> {
+        destFile->reset();
+        // A partial copy is worse than none: take it away.
+        (void)pf.deleteFile(dst);
+        return Failure{text + step.why()};
+    };
 
-    if (!pf.seek(source, start, why))
-        return fail(readError + why);
+    if (Result<void> r = pf.seek(source, start); !r)
+        return fail(readError, r);
     if (bytes >= kBlockSize) {
         const std::int64_t blocks = bytes / kBlockSize;
         for (std::int64_t i = 1; i <= blocks; ++i) {
-            if (!readFull(pf, source, buffer.get(), kBlockSize, why))
-                return fail(readError + why);
-            if (!writeFull(pf, dest, buffer.get(), kBlockSize, why))
-                return fail(writeError + why);
+            if (Result<void> r = readExactly(pf, source, buffer.get(), kBlockSize); !r)
+                return fail(readError, r);
+            if (Result<void> r = writeAll(pf, dest, buffer.get(), kBlockSize); !r)
+                return fail(writeError, r);
             ctx.state.CopyProgress =
                 static_cast<double>(i * kBlockSize) / static_cast<double>(bytes);
             ctx.host.pumpEvents();
@@ -147,16 +126,14 @@ std::string copyBytes(Context& ctx, int source, const std::string& src, const st
     }
     const auto remainder = static_cast<std::size_t>(bytes % kBlockSize);
     if (remainder > 0) {
-        if (!readFull(pf, source, buffer.get(), remainder, why))
-            return fail(readError + why);
-        if (!writeFull(pf, dest, buffer.get(), remainder, why))
-            return fail(writeError + why);
+        if (Result<void> r = readExactly(pf, source, buffer.get(), remainder); !r)
+            return fail(readError, r);
+        if (Result<void> r = writeAll(pf, dest, buffer.get(), remainder); !r)
+            return fail(writeError, r);
     }
-    if (!destFile.close(why)) {
-        std::string ignored;
-        pf.deleteFile(dst, ignored);
-        return writeError + why;
-    }
+    // The descriptor is gone even when the close fails, so this close is the last one.
+    if (Result<void> r = destFile->close(); !r)
+        return fail(writeError, r);
     return {};
 }
 
@@ -167,18 +144,12 @@ void ChangeSourceFile(Context& ctx) {
     if (text.empty())
         return;
     ctx.state.SourceFileName = text;
-    std::string why;
-    const FileHandle file(ctx.platform, ctx.platform.openExclusive(text, why));
-    if (!file.isOpen()) {
+    const Result<FileHandle> file = ctx.platform.openExclusive(text);
+    if (!file) {
         // The console gets a plain line: the command line reports a missing file by itself.
-        const std::string message = "The source file " + text + " cannot be opened.";
-        if (canAskUser(ctx))
-            ctx.host.messageBox(BoxKind::Error, message);
-        else
-            AddToLog(ctx, message);
-        return;
+        return tell(ctx, BoxKind::Error, "The source file " + text + " cannot be opened.");
     }
-    ctx.state.SourceFileSize = ctx.platform.sizeOf(file.get());
+    ctx.state.SourceFileSize = ctx.platform.sizeOf(file->get()).valueOr(-1);
 }
 
 void RestoreRememberedFiles(Context& ctx, const RememberedFiles& files) {
@@ -213,8 +184,7 @@ void ExecuteCopy(Context& ctx) {
     const std::string dir = directoryPart(dst);
     if (!dir.empty() && !pf.directoryExists(dir))
         return refuse(ctx, BoxKind::Error, "The path " + dir + " does not exist!", Field::DestFile);
-    // Another name for the same file would be truncated to nothing when the copy creates it.
-    if (lowerAZ(trimmed(src)) == lowerAZ(trimmed(dst)) || pf.sameFile(src, dst))
+    if (sameFileNames(pf, src, dst))
         return refuse(ctx, BoxKind::Error, "Source and destination files cannot be the same!",
                       Field::DestFile);
 
@@ -246,12 +216,11 @@ void ExecuteCopy(Context& ctx) {
     if (!checkFreeSpace(ctx, dst, *length))
         return;
 
-    std::string why;
-    FileHandle source(pf, pf.openExclusive(src, why));
-    if (!source.isOpen())
+    Result<FileHandle> source = pf.openExclusive(src);
+    if (!source)
         return refuseAndLog(ctx, BoxKind::Error, "The source file " + src + " cannot be opened.");
 
-    if (deleteOld && !pf.deleteFile(dst, why))
+    if (deleteOld && !pf.deleteFile(dst))
         return refuse(ctx, BoxKind::Error, "Could not delete the file " + dst, Field::DestFile);
 
     AddToLog(ctx, "Copying started...");
@@ -261,11 +230,11 @@ void ExecuteCopy(Context& ctx) {
     host.setProgressTimerEnabled(true);
 
     const Position bytes = byteCount(*length);
-    const std::string failure = copyBytes(ctx, source.get(), src, dst, *start, bytes);
-    source.reset();
+    const Result<void> copied = copyBytes(ctx, source->get(), src, dst, *start, bytes);
+    source->reset();
     returnToIdle(ctx);
-    if (!failure.empty())
-        return refuseAndLog(ctx, BoxKind::Error, failure);
+    if (!copied)
+        return refuseAndLog(ctx, BoxKind::Error, copied.why());
 
     AddToLog(ctx, FormatSize(ctx, bytes) + " written to file " + dst);
     const double seconds = std::fabs(static_cast<double>(pf.nowMs() - startMs)) / 1000.0;

@@ -3,11 +3,11 @@
 //
 // How failures travel in Kestrine:
 // - A user error that a handler expects (a missing name, a range out of bounds, a locked file)
-//   is reported by the handler through refuse() or refuseAndLog(), which choose between a box
-//   (window behaviour) and an "ERROR: " line with CommandLineError (console attached). No other
-//   code makes that choice.
-// - Operations that can fail for reasons of the system (opening, reading, writing a file)
-//   return false or -1 with the reason as text; the caller words the report.
+//   is reported by the handler through core/Report.h (refuse(), refuseAndLog(), tell()), which
+//   alone chooses between a box (window behaviour) and a console line (console attached).
+// - Every platform call that can fail for reasons of the system (opening, reading, writing a
+//   file) returns a Result (platform/Result.h): a value, or the system's reason as text; the
+//   caller words the report.
 // - A text that does not convert, where no check expects it, goes to the general error report
 //   (Host::reportError): a handler calls it and stops; a helper too deep to stop its handler
 //   throws std::invalid_argument with the report's message, and the window's handler wrapper

@@ -64,4 +64,8 @@ std::string dialogStartFolder(Platform& platform, const std::string& lastPath, b
     return folder;
 }
 
+bool sameFileNames(Platform& platform, const std::string& a, const std::string& b) {
+    return lowerAZ(trimmed(a)) == lowerAZ(trimmed(b)) || platform.sameFile(a, b);
+}
+
 } // namespace kestrine

@@ -27,6 +27,20 @@ void refuseAndLog(Context& ctx, BoxKind kind, const std::string& text) {
     ctx.state.CommandLineError = true;
 }
 
+void tell(Context& ctx, BoxKind kind, const std::string& text) {
+    if (!ctx.state.ConsoleAttached)
+        ctx.host.messageBox(kind, text);
+    else
+        AddToLog(ctx, text);
+}
+
+void boxWithoutWindow(Context& ctx, BoxKind kind, const std::string& text) {
+    if (!ctx.state.ConsoleAttached)
+        ctx.host.appendLog(text, false);
+    else
+        refuse(ctx, kind, text);
+}
+
 bool canAskUser(const Context& ctx) {
     return !ctx.state.ConsoleAttached;
 }

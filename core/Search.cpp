@@ -337,10 +337,9 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
                         Position start, const LastHit& last, std::u16string_view text) {
     if (text.empty())
         return {};
-    std::string why;
     // Closed when the search ends; nothing was written, so a failed close loses nothing.
-    const FileHandle file(platform, platform.openExclusive(fileName, why));
-    if (!file.isOpen())
+    const Result<FileHandle> file = platform.openExclusive(fileName);
+    if (!file)
         return {SearchOutcome::CannotOpen, 0};
 
     const Pattern pattern = makePattern(text);
@@ -375,7 +374,7 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
         for (; reads.size() < depth && pos <= fileSize; pos += step)
             reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
                              static_cast<std::size_t>(readSize), 0});
-        platform.readBatch(file.get(), reads);
+        platform.readBatch(file->get(), reads);
         for (const BlockRead& r : reads) {
             // A failed read leaves its block without candidates; one that finds the end of the
             // file ends the search.

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <cstdint>
 
 namespace kestrine {
-
-// A byte position in a file, or a length value (see byteCount).
-using Position = std::int64_t;
 
 // The length value L of a range stands for L + 1 bytes; this is the one place that says so.
 constexpr Position byteCount(Position lengthValue) {

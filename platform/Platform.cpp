@@ -17,118 +17,129 @@ std::string folderOf(const std::string& path) {
 
 } // namespace
 
-void Platform::readBatch(int handle, std::span<BlockRead> reads) {
-    std::string why;
+Result<std::size_t> readFull(Platform& platform, int handle, void* buffer, std::size_t count) {
+    std::size_t have = 0;
+    while (have < count) {
+        const Result<std::size_t> n =
+            platform.read(handle, static_cast<char*>(buffer) + have, count - have);
+        if (!n)
+            return n.failure();
+        if (*n == 0)
+            break; // the file ends here
+        have += *n;
+    }
+    return have;
+}
+
+Result<void> writeAll(Platform& platform, int handle, const void* buffer, std::size_t count) {
+    std::size_t put = 0;
+    while (put < count) {
+        const Result<std::size_t> n =
+            platform.write(handle, static_cast<const char*>(buffer) + put, count - put);
+        if (!n)
+            return n.failure();
+        // A regular file takes nothing only when its file system is full.
+        if (*n == 0)
+            return Failure{"No space left on device"};
+        put += *n;
+    }
+    return {};
+}
+
+void readBatchPlain(Platform& platform, int handle, std::span<BlockRead> reads) {
     for (BlockRead& r : reads) {
         r.got = -1;
-        if (!seek(handle, r.offset, why))
+        if (!platform.seek(handle, r.offset))
             continue;
-        std::size_t have = 0;
-        bool failed = false;
-        while (have < r.count) {
-            const std::int64_t n =
-                read(handle, static_cast<char*>(r.buffer) + have, r.count - have, why);
-            if (n <= 0) {
-                failed = n < 0;
-                break;
-            }
-            have += static_cast<std::size_t>(n);
-        }
-        if (!failed)
-            r.got = static_cast<std::int64_t>(have);
+        if (const Result<std::size_t> n = readFull(platform, handle, r.buffer, r.count))
+            r.got = static_cast<std::int64_t>(*n);
     }
 }
 
-LoadResult Platform::loadFile(const std::string& path, std::int64_t limit, std::string& content) {
-    content.clear();
-    std::string why;
+Result<std::optional<std::string>> loadFile(Platform& platform, const std::string& path,
+                                            std::int64_t limit) {
     // Opened before anything is asked about the name: only a name that cannot be opened and is
     // not there counts as missing, so a failed query never makes an existing file look absent
     // (a write would then replace it by a file holding only the keys written).
-    FileHandle file(*this, openShared(path, why));
-    if (!file.isOpen())
-        return fileExists(path) || directoryExists(path) ? LoadResult::Failed : LoadResult::Missing;
+    Result<FileHandle> file = platform.openShared(path);
+    if (!file) {
+        if (platform.fileExists(path) || platform.directoryExists(path))
+            return file.failure();
+        return std::optional<std::string>();
+    }
     // A file far larger than expected is not read at all rather than read in part.
-    const FileOffset size = sizeOf(file.get());
-    if (size < 0 || size > limit)
-        return LoadResult::Failed;
+    const Result<Position> size = platform.sizeOf(file->get());
+    if (!size)
+        return size.failure();
+    if (*size < 0 || *size > limit)
+        return Failure{"The file is too large"};
+    std::string content;
     char buffer[8192];
     for (;;) {
-        const std::int64_t n = read(file.get(), buffer, sizeof buffer, why);
-        if (n < 0 || static_cast<std::int64_t>(content.size()) + n > limit) {
-            content.clear();
-            return LoadResult::Failed;
-        }
-        if (n == 0)
+        const Result<std::size_t> n = readFull(platform, file->get(), buffer, sizeof buffer);
+        if (!n)
+            return n.failure();
+        if (static_cast<std::int64_t>(content.size() + *n) > limit)
+            return Failure{"The file is too large"};
+        content.append(buffer, *n);
+        if (*n < sizeof buffer)
             break;
-        content.append(buffer, static_cast<std::size_t>(n));
     }
     // Ending before the size measured at the start, the text read is not the whole file.
-    if (static_cast<FileOffset>(content.size()) < size) {
-        content.clear();
-        return LoadResult::Failed;
-    }
-    return LoadResult::Ok;
+    if (static_cast<Position>(content.size()) < *size)
+        return Failure{"The file ended early"};
+    return std::optional<std::string>(std::move(content));
 }
 
-bool Platform::replaceFile(const std::string& path, std::string_view content, std::string& why) {
-    const std::string target = resolveLinks(path);
-    const std::optional<FileStatus> old = regularFileStatus(target, why);
-    if (!old && !why.empty())
-        return false;
-    if (old && !mayModify(target, *old)) {
-        why = "The file is read-only";
-        return false;
-    }
+Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content) {
+    const std::string target = platform.resolveLinks(path);
+    const Result<std::optional<FileStatus>> old = platform.regularFileStatus(target);
+    if (!old)
+        return old.failure();
+    if (*old && !platform.mayModify(target, **old))
+        return Failure{"The file is read-only"};
 
     std::string temp = target + ".XXXXXX";
-    FileHandle file(*this, createTemporary(temp, why));
-    if (!file.isOpen())
-        return false;
-    auto fail = [&] {
-        file.reset();
-        std::string ignored;
-        deleteFile(temp, ignored);
-        return false;
+    Result<FileHandle> file = platform.createTemporary(temp);
+    if (!file)
+        return file.failure();
+    auto fail = [&](const Failure& failure) -> Result<void> {
+        file->reset();
+        (void)platform.deleteFile(temp);
+        return failure;
     };
 
-    const char* data = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        const std::int64_t n = write(file.get(), data, left, why);
-        if (n <= 0) {
-            if (n == 0)
-                why = "No space left on device";
-            return fail();
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (!copyPermissions(file.get(), old, why) || !syncFile(file.get(), why) || !file.close(why) ||
-        !renameFile(temp, target, why))
-        return fail();
-    syncFolder(folderOf(target));
-    return true;
+    if (Result<void> r = writeAll(platform, file->get(), content.data(), content.size()); !r)
+        return fail(r.failure());
+    if (Result<void> r = platform.copyPermissions(file->get(), *old); !r)
+        return fail(r.failure());
+    if (Result<void> r = platform.syncFile(file->get()); !r)
+        return fail(r.failure());
+    if (Result<void> r = file->close(); !r)
+        return fail(r.failure());
+    if (Result<void> r = platform.renameFile(temp, target); !r)
+        return fail(r.failure());
+    platform.syncFolder(folderOf(target));
+    return {};
 }
 
-ProgramFolders Platform::programFolders() {
-    const std::string exe = executablePath();
+ProgramFolders programFolders(Platform& platform) {
+    const std::string exe = platform.executablePath();
     const std::string beside =
         exe.rfind('/') == std::string::npos ? std::string("./") : exe.substr(0, exe.rfind('/') + 1);
-    if (!fileExists(beside + kInstalledMarker) && ownedByUser(beside))
+    if (!platform.fileExists(beside + kInstalledMarker) && platform.ownedByUser(beside))
         return {beside, beside};
-    auto userFolder = [this](const char* variable, const char* fallback) {
-        std::string base = environment(variable);
+    auto userFolder = [&platform](const char* variable, const char* fallback) {
+        std::string base = platform.environment(variable);
         if (base.empty() || base.front() != '/') {
-            base = homeFolder();
+            base = platform.homeFolder();
             while (!base.empty() && base.back() == '/')
                 base.pop_back();
             base += fallback;
         }
         const std::string folder = base + (base.back() == '/' ? "" : "/") + "kestrine/";
         // One that cannot be made is reported when a file is written there.
-        std::string ignored;
-        createFolders(folder, ignored);
+        (void)platform.createFolders(folder);
         return folder;
     };
     return {userFolder("XDG_CONFIG_HOME", "/.config"), userFolder("XDG_CACHE_HOME", "/.cache")};

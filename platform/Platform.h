@@ -1,6 +1,9 @@
 #pragma once
 // Everything that differs per operating system: files and locks, free space, the console, the
-// locale, the clock. The core calls it through this one interface so tests can fail any call.
+// locale, the clock. The core calls it through this one interface so tests can fail any call;
+// every call that can fail answers with a Result carrying the system's reason.
+
+#include "platform/Result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +15,10 @@
 
 namespace kestrine {
 
-using FileOffset = std::int64_t;
+// A byte position in a file, or a length value.
+using Position = std::int64_t;
+
+class FileHandle;
 
 // What is known of an existing file before it is replaced.
 struct FileStatus {
@@ -21,7 +27,14 @@ struct FileStatus {
     unsigned group = 0;
 };
 
-enum class LoadResult { Ok, Missing, Failed };
+// One read of a batch: at most `count` bytes at `offset` into `buffer`. `got` receives the count
+// read, short only where the file ends, or -1 when the read failed.
+struct BlockRead {
+    Position offset = 0;
+    void* buffer = nullptr;
+    std::size_t count = 0;
+    std::int64_t got = 0;
+};
 
 // Where a run keeps its settings file and writes its help file, each with a trailing separator.
 struct ProgramFolders {
@@ -32,15 +45,6 @@ struct ProgramFolders {
 // Where an installed executable finds its desktop entry, relative to its own folder.
 extern const char* const kInstalledMarker;
 
-// One read of a batch: at most `count` bytes at `offset` into `buffer`. `got` receives the count
-// read, short only where the file ends, or -1 when the read failed.
-struct BlockRead {
-    FileOffset offset = 0;
-    void* buffer = nullptr;
-    std::size_t count = 0;
-    std::int64_t got = 0;
-};
-
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -49,101 +53,82 @@ public:
     static Platform& system();
 
     // Opens an existing regular file for reading, taking an exclusive lock that is held while the
-    // handle is open. Never blocks. Returns a handle >= 0, or -1 with `why` filled in.
-    virtual int openExclusive(const std::string& path, std::string& why);
+    // handle is open. Never blocks.
+    virtual Result<FileHandle> openExclusive(const std::string& path) = 0;
     // Opens for reading without any lock (readers that share the file with others).
-    virtual int openShared(const std::string& path, std::string& why);
-    // Creates or truncates a file for writing, locked exclusively. Returns -1 with `why` on
-    // failure.
-    virtual int createExclusive(const std::string& path, std::string& why);
-    virtual bool seek(int handle, FileOffset position, std::string& why);
-    // Reads or writes at most `count` bytes; returns the count moved, or -1 with `why`.
-    virtual std::int64_t read(int handle, void* buffer, std::size_t count, std::string& why);
-    virtual std::int64_t write(int handle, const void* buffer, std::size_t count, std::string& why);
+    virtual Result<FileHandle> openShared(const std::string& path) = 0;
+    // Creates or truncates a file for writing, locked exclusively.
+    virtual Result<FileHandle> createExclusive(const std::string& path) = 0;
+    virtual Result<void> seek(int handle, Position position) = 0;
+    // Reads or writes at most `count` bytes; returns the count moved. A read of 0 is the end of
+    // the file; see readFull and writeAll for moving a whole buffer.
+    virtual Result<std::size_t> read(int handle, void* buffer, std::size_t count) = 0;
+    virtual Result<std::size_t> write(int handle, const void* buffer, std::size_t count) = 0;
     // Runs every read of `reads`, each independent of the others, and leaves the file position
-    // anywhere. The system's own platform gathers reads that overlap into one vectored read, so
-    // that many small reads cost about what one large read does; the plain version here is
-    // built on `seek` and `read`.
-    virtual void readBatch(int handle, std::span<BlockRead> reads);
-    // Closing a written file can report a delayed write error.
-    virtual bool close(int handle, std::string& why);
-    virtual FileOffset sizeOf(int handle);
+    // anywhere. A failure is told read by read in `got`.
+    virtual void readBatch(int handle, std::span<BlockRead> reads) = 0;
+    // Closing a written file can report a delayed write error; the descriptor is gone either way.
+    virtual Result<void> close(int handle) = 0;
+    virtual Result<Position> sizeOf(int handle) = 0;
 
     // A name that exists and is not a folder.
-    virtual bool fileExists(const std::string& path);
-    virtual bool directoryExists(const std::string& path);
+    virtual bool fileExists(const std::string& path) = 0;
+    virtual bool directoryExists(const std::string& path) = 0;
     // Both names exist and are the same file (same device and inode).
-    virtual bool sameFile(const std::string& a, const std::string& b);
+    virtual bool sameFile(const std::string& a, const std::string& b) = 0;
     // Deletes a file, first making it writable where the platform needs that.
-    virtual bool deleteFile(const std::string& path, std::string& why);
+    virtual Result<void> deleteFile(const std::string& path) = 0;
 
-    // Bytes free for the caller on the file system holding `folder`; -1 when the query fails.
-    virtual std::int64_t freeBytes(const std::string& folder);
+    // Bytes free for the caller on the file system holding `folder`.
+    virtual Result<std::int64_t> freeBytes(const std::string& folder) = 0;
     // Mount point of the file system holding `folder` ("/" or "/home"), the "drive" of a path.
-    virtual std::string mountPoint(const std::string& folder);
+    virtual std::string mountPoint(const std::string& folder) = 0;
 
     // Thousands separator of the user's locale, "," where the locale has none.
-    virtual std::string thousandsSeparator();
-    // Full path of the running executable.
-    virtual std::string executablePath();
+    virtual std::string thousandsSeparator() = 0;
+    // Full path of the running executable; empty when it cannot be found.
+    virtual std::string executablePath() = 0;
     // The value of an environment variable; empty when it is unset.
-    virtual std::string environment(const std::string& name);
+    virtual std::string environment(const std::string& name) = 0;
     // The running user's home folder: $HOME, else the user database's entry.
-    virtual std::string homeFolder();
+    virtual std::string homeFolder() = 0;
     // The folder exists and belongs to the running user.
-    virtual bool ownedByUser(const std::string& folder);
+    virtual bool ownedByUser(const std::string& folder) = 0;
     // Creates a folder and its missing parents, each new one private to the user.
-    virtual bool createFolders(const std::string& path, std::string& why);
+    virtual Result<void> createFolders(const std::string& path) = 0;
     // Milliseconds on a clock suitable for elapsed times.
-    virtual std::int64_t nowMs();
+    virtual std::int64_t nowMs() = 0;
 
     // Standard output is open and writable.
-    virtual bool consoleAvailable();
+    virtual bool consoleAvailable() = 0;
     // Prepares standard output for console lines: a reader that goes away must not end the run.
-    virtual bool attachConsole();
-    // Writes one console line's bytes (UTF-8 in); converted to the output's character set.
-    virtual void writeConsole(std::string_view utf8);
-    virtual void flushConsole();
+    virtual bool attachConsole() = 0;
+    // Writes one console line's bytes (UTF-8 in); converted to the output's character set. A
+    // line that cannot be written is lost and the run goes on.
+    virtual void writeConsole(std::string_view utf8) = 0;
+    virtual void flushConsole() = 0;
     // Writes to standard error, for the reports that must not go to standard output.
-    virtual void writeStandardError(std::string_view text);
+    virtual void writeStandardError(std::string_view text) = 0;
 
     // --- The steps of replacing a file atomically, each one a call a test can fail. ---
 
     // The file a name finally stands for: a symbolic link's target, else the name itself.
-    virtual std::string resolveLinks(const std::string& path);
-    // Status of an existing regular file; nothing when the name is absent (`why` empty) or is
-    // something else (`why` says what).
-    virtual std::optional<FileStatus> regularFileStatus(const std::string& path, std::string& why);
+    virtual std::string resolveLinks(const std::string& path) = 0;
+    // Status of an existing regular file; nothing when the name is absent, a failure when it
+    // cannot be asked or is something else.
+    virtual Result<std::optional<FileStatus>> regularFileStatus(const std::string& path) = 0;
     // Whether the running user may change the file: its permissions allow it, and a file
     // without any write bit counts as read-only even for a privileged user.
-    virtual bool mayModify(const std::string& path, const FileStatus& status);
-    // A new private file from a template ending in "XXXXXX" (filled in); -1 with `why`.
-    virtual int createTemporary(std::string& pathTemplate, std::string& why);
+    virtual bool mayModify(const std::string& path, const FileStatus& status) = 0;
+    // A new private file from a template ending in "XXXXXX" (filled in).
+    virtual Result<FileHandle> createTemporary(std::string& pathTemplate) = 0;
     // Gives a new file the mode, owner and group of the file it replaces, or the usual mode of
     // a new file when `from` is nothing. Fails rather than change the owner.
-    virtual bool copyPermissions(int handle, const std::optional<FileStatus>& from,
-                                 std::string& why);
-    virtual bool syncFile(int handle, std::string& why);
-    virtual bool renameFile(const std::string& from, const std::string& to, std::string& why);
+    virtual Result<void> copyPermissions(int handle, const std::optional<FileStatus>& from) = 0;
+    virtual Result<void> syncFile(int handle) = 0;
+    virtual Result<void> renameFile(const std::string& from, const std::string& to) = 0;
     // Makes a rename in `folder` durable; a file system that cannot do it loses nothing else.
-    virtual void syncFolder(const std::string& folder);
-
-    // --- Built on the calls above. ---
-
-    // The whole content of a regular file of at most `limit` bytes. Never blocks: a FIFO, a
-    // device, a folder or a larger file is Failed.
-    LoadResult loadFile(const std::string& path, std::int64_t limit, std::string& content);
-    // Writes `content` to a temporary file beside `path`, syncs it, gives it the old file's
-    // permissions and renames it over `path`; a symbolic link stays and its target is replaced.
-    // A read-only file is refused. On failure the old file is untouched, no temporary file is
-    // left and `why` says what failed.
-    bool replaceFile(const std::string& path, std::string_view content, std::string& why);
-    // Beside the executable when it runs from a folder its user owns (a build folder, a copy).
-    // An installed executable (its desktop entry where the installation puts it) or one in
-    // someone else's folder uses $XDG_CONFIG_HOME/kestrine/ and $XDG_CACHE_HOME/kestrine/
-    // (~/.config and ~/.cache where unset or relative), created here; so it never writes into
-    // its installation, also not as root.
-    ProgramFolders programFolders();
+    virtual void syncFolder(const std::string& folder) = 0;
 };
 
 // Owns one descriptor opened through a Platform and closes it exactly once.
@@ -169,21 +154,45 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // Closes now, for callers that must know whether the close succeeded (a delayed write
     // error); closing an unopened handle succeeds.
-    bool close(std::string& why) {
+    Result<void> close() {
         if (fd_ < 0)
-            return true;
-        return platform_->close(std::exchange(fd_, -1), why);
+            return {};
+        return platform_->close(std::exchange(fd_, -1));
     }
     // Closes, ignoring any failure.
-    void reset() {
-        std::string ignored;
-        (void)close(ignored);
-    }
+    void reset() { (void)close(); }
 
 private:
     Platform* platform_ = nullptr;
     int fd_ = -1;
 };
+
+// --- Built on the calls above, the same for every platform. ---
+
+// Reads until `count` bytes are in `buffer` or the file ends; returns the count read, fewer than
+// `count` only at the end of the file.
+Result<std::size_t> readFull(Platform& platform, int handle, void* buffer, std::size_t count);
+// Writes all `count` bytes; a write that moves nothing fails as a full disk.
+Result<void> writeAll(Platform& platform, int handle, const void* buffer, std::size_t count);
+// The batch read built on `seek` and `read`, one read at a time.
+void readBatchPlain(Platform& platform, int handle, std::span<BlockRead> reads);
+
+// The whole content of a regular file of at most `limit` bytes; nothing when no file has that
+// name. Never blocks: a FIFO, a device, a folder or a larger file is a failure.
+Result<std::optional<std::string>> loadFile(Platform& platform, const std::string& path,
+                                            std::int64_t limit);
+// Writes `content` to a temporary file beside `path`, syncs it, gives it the old file's
+// permissions and renames it over `path`; a symbolic link stays and its target is replaced.
+// A read-only file is refused. On failure the old file is untouched and no temporary file is
+// left.
+Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content);
+
+// Beside the executable when it runs from a folder its user owns (a build folder, a copy).
+// An installed executable (its desktop entry where the installation puts it) or one in
+// someone else's folder uses $XDG_CONFIG_HOME/kestrine/ and $XDG_CACHE_HOME/kestrine/
+// (~/.config and ~/.cache where unset or relative), created here; so it never writes into its
+// installation, also not as root.
+ProgramFolders programFolders(Platform& platform);
 
 // Converts UTF-8 text to the character set `codeset` names, replacing what it cannot hold by "?".
 std::string toCodeset(std::string_view utf8, const std::string& codeset);

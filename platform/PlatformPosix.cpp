@@ -1,8 +1,10 @@
 // POSIX realisation of the platform interface.
 
-#include "platform/Platform.h"
+#include "platform/PlatformPosix.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
@@ -16,6 +18,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,6 +28,16 @@ namespace {
 
 std::string errnoText(int err) {
     return std::strerror(err);
+}
+
+Failure lastFailure() {
+    return {errnoText(errno)};
+}
+
+Result<void> okOrErrno(int rc) {
+    if (rc == 0)
+        return {};
+    return lastFailure();
 }
 
 // Takes the lock without waiting; a file someone else holds is "in use".
@@ -38,12 +51,11 @@ bool lockExclusive(int fd, std::string& why) {
 // Opens a regular file, never blocking (O_NONBLOCK keeps a FIFO or a device from hanging the
 // open), optionally locked and then truncated: the lock comes first so that a file another
 // program holds is left intact.
-int openRegular(const std::string& path, int flags, bool lock, bool truncate, std::string& why) {
+Result<int> openRegular(const std::string& path, int flags, bool lock, bool truncate) {
     int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) {
-        why = errnoText(errno);
-        return -1;
-    }
+    if (fd < 0)
+        return lastFailure();
+    std::string why;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (!ok)
@@ -55,7 +67,7 @@ int openRegular(const std::string& path, int flags, bool lock, bool truncate, st
     }
     if (!ok) {
         ::close(fd);
-        return -1;
+        return Failure{why};
     }
     // Regular files never block; plain reads and writes are simpler without the flag.
     int fl = ::fcntl(fd, F_GETFL);
@@ -68,74 +80,152 @@ std::string folderOrCurrent(const std::string& folder) {
     return folder.empty() ? "." : folder;
 }
 
+// Reads of one vectored read at most.
+constexpr std::size_t kRunLength = 64;
+
+Position endOf(const BlockRead& r) {
+    return r.offset + static_cast<Position>(r.count);
+}
+
+// Reads a run whose reads each begin inside (or right at the end of) the one before and reach
+// further: the bytes of the whole stretch once, each read's new part straight into its buffer,
+// then each overlap copied over from the buffer before. Returns false when the file could not
+// be read, having changed no `got`.
+bool readRun(int handle, std::span<BlockRead> run) {
+    std::array<iovec, kRunLength> parts;
+    std::size_t partCount = 0;
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        const std::size_t skip =
+            k == 0 ? 0 : static_cast<std::size_t>(endOf(run[k - 1]) - run[k].offset);
+        if (run[k].count > skip)
+            parts[partCount++] = {static_cast<char*>(run[k].buffer) + skip, run[k].count - skip};
+    }
+    Position have = run.front().offset; // the stretch is read up to here
+    std::size_t next = 0;
+    while (next < partCount) {
+        const ssize_t n = ::preadv(handle, parts.data() + next, static_cast<int>(partCount - next),
+                                   static_cast<off_t>(have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break; // the file ends here
+        have += n;
+        // Skip the parts now full; a part half filled goes on from where it stopped.
+        auto left = static_cast<std::size_t>(n);
+        while (next < partCount && left >= parts[next].iov_len)
+            left -= parts[next++].iov_len;
+        if (left > 0) {
+            parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + left;
+            parts[next].iov_len -= left;
+        }
+    }
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        BlockRead& r = run[k];
+        const Position got = std::clamp<Position>(have - r.offset, 0, Position(r.count));
+        if (k > 0) {
+            const Position overlap = std::min(endOf(run[k - 1]) - r.offset, got);
+            std::copy_n(static_cast<const char*>(run[k - 1].buffer) +
+                            (r.offset - run[k - 1].offset),
+                        overlap, static_cast<char*>(r.buffer));
+        }
+        r.got = got;
+    }
+    return true;
+}
+
 } // namespace
 
-int Platform::openExclusive(const std::string& path, std::string& why) {
-    return openRegular(path, O_RDONLY, true, false, why);
+Platform& Platform::system() {
+    static PosixPlatform instance;
+    return instance;
 }
 
-int Platform::openShared(const std::string& path, std::string& why) {
-    return openRegular(path, O_RDONLY, false, false, why);
+Result<FileHandle> PosixPlatform::openExclusive(const std::string& path) {
+    const Result<int> fd = openRegular(path, O_RDONLY, true, false);
+    if (!fd)
+        return fd.failure();
+    return FileHandle(*this, *fd);
 }
 
-int Platform::createExclusive(const std::string& path, std::string& why) {
-    return openRegular(path, O_WRONLY | O_CREAT, true, true, why);
+Result<FileHandle> PosixPlatform::openShared(const std::string& path) {
+    const Result<int> fd = openRegular(path, O_RDONLY, false, false);
+    if (!fd)
+        return fd.failure();
+    return FileHandle(*this, *fd);
 }
 
-bool Platform::seek(int handle, FileOffset position, std::string& why) {
+Result<FileHandle> PosixPlatform::createExclusive(const std::string& path) {
+    const Result<int> fd = openRegular(path, O_WRONLY | O_CREAT, true, true);
+    if (!fd)
+        return fd.failure();
+    return FileHandle(*this, *fd);
+}
+
+Result<void> PosixPlatform::seek(int handle, Position position) {
+    errno = 0;
     if (::lseek(handle, position, SEEK_SET) == static_cast<off_t>(position))
-        return true;
-    why = errno ? errnoText(errno) : "Seek failed";
-    return false;
+        return {};
+    return Failure{errno ? errnoText(errno) : "Seek failed"};
 }
 
-std::int64_t Platform::read(int handle, void* buffer, std::size_t count, std::string& why) {
+Result<std::size_t> PosixPlatform::read(int handle, void* buffer, std::size_t count) {
     for (;;) {
         ssize_t n = ::read(handle, buffer, count);
         if (n >= 0)
-            return n;
-        if (errno != EINTR) {
-            why = errnoText(errno);
-            return -1;
-        }
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            return lastFailure();
     }
 }
 
-std::int64_t Platform::write(int handle, const void* buffer, std::size_t count, std::string& why) {
+Result<std::size_t> PosixPlatform::write(int handle, const void* buffer, std::size_t count) {
     for (;;) {
         ssize_t n = ::write(handle, buffer, count);
         if (n >= 0)
-            return n;
-        if (errno != EINTR) {
-            why = errnoText(errno);
-            return -1;
-        }
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            return lastFailure();
     }
 }
 
-bool Platform::close(int handle, std::string& why) {
-    if (::close(handle) == 0)
-        return true;
-    why = errnoText(errno);
-    return false;
+void PosixPlatform::readBatch(int handle, std::span<BlockRead> reads) {
+    for (std::size_t i = 0; i < reads.size();) {
+        std::size_t j = i + 1;
+        while (j < reads.size() && j - i < kRunLength && reads[j].offset >= reads[j - 1].offset &&
+               reads[j].offset <= endOf(reads[j - 1]) && endOf(reads[j]) >= endOf(reads[j - 1]))
+            ++j;
+        const auto run = reads.subspan(i, j - i);
+        // A failure is told apart read by read, so that only the blocks it hits are lost.
+        if (!readRun(handle, run))
+            readBatchPlain(*this, handle, run);
+        i = j;
+    }
 }
 
-FileOffset Platform::sizeOf(int handle) {
+Result<void> PosixPlatform::close(int handle) {
+    return okOrErrno(::close(handle));
+}
+
+Result<Position> PosixPlatform::sizeOf(int handle) {
     struct stat st {};
-    return ::fstat(handle, &st) == 0 ? static_cast<FileOffset>(st.st_size) : -1;
+    if (::fstat(handle, &st) != 0)
+        return lastFailure();
+    return static_cast<Position>(st.st_size);
 }
 
-bool Platform::fileExists(const std::string& path) {
+bool PosixPlatform::fileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool Platform::directoryExists(const std::string& path) {
+bool PosixPlatform::directoryExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool Platform::sameFile(const std::string& a, const std::string& b) {
+bool PosixPlatform::sameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
     if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
@@ -143,27 +233,24 @@ bool Platform::sameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool Platform::deleteFile(const std::string& path, std::string& why) {
+Result<void> PosixPlatform::deleteFile(const std::string& path) {
     // A read-only file in a writable folder can be unlinked as it is; only the folder matters.
-    if (::unlink(path.c_str()) == 0)
-        return true;
-    why = errnoText(errno);
-    return false;
+    return okOrErrno(::unlink(path.c_str()));
 }
 
-std::int64_t Platform::freeBytes(const std::string& folder) {
+Result<std::int64_t> PosixPlatform::freeBytes(const std::string& folder) {
     struct statvfs vfs {};
     if (::statvfs(folderOrCurrent(folder).c_str(), &vfs) != 0)
-        return -1;
+        return lastFailure();
     std::uint64_t bytes = 0;
     if (__builtin_mul_overflow(static_cast<std::uint64_t>(vfs.f_bavail),
                                static_cast<std::uint64_t>(vfs.f_frsize), &bytes) ||
         bytes > static_cast<std::uint64_t>(INT64_MAX))
-        return INT64_MAX;
+        return std::int64_t{INT64_MAX};
     return static_cast<std::int64_t>(bytes);
 }
 
-std::string Platform::mountPoint(const std::string& folder) {
+std::string PosixPlatform::mountPoint(const std::string& folder) {
     char* resolved = ::realpath(folderOrCurrent(folder).c_str(), nullptr);
     if (!resolved)
         return folder;
@@ -185,12 +272,12 @@ std::string Platform::mountPoint(const std::string& folder) {
     return path;
 }
 
-std::string Platform::thousandsSeparator() {
+std::string PosixPlatform::thousandsSeparator() {
     const char* sep = std::localeconv()->thousands_sep;
     return sep && *sep ? std::string(sep) : std::string(",");
 }
 
-std::string Platform::executablePath() {
+std::string PosixPlatform::executablePath() {
     std::vector<char> buf(4096);
     for (;;) {
         ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
@@ -202,12 +289,12 @@ std::string Platform::executablePath() {
     }
 }
 
-std::string Platform::environment(const std::string& name) {
+std::string PosixPlatform::environment(const std::string& name) {
     const char* value = std::getenv(name.c_str());
     return value ? std::string(value) : std::string();
 }
 
-std::string Platform::homeFolder() {
+std::string PosixPlatform::homeFolder() {
     std::string home = environment("HOME");
     if (!home.empty())
         return home;
@@ -220,45 +307,41 @@ std::string Platform::homeFolder() {
     return home;
 }
 
-bool Platform::ownedByUser(const std::string& folder) {
+bool PosixPlatform::ownedByUser(const std::string& folder) {
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
 }
 
-bool Platform::createFolders(const std::string& path, std::string& why) {
+Result<void> PosixPlatform::createFolders(const std::string& path) {
     for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
         const std::string part = path.substr(0, end);
-        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            why = std::strerror(errno);
-            return false;
-        }
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return lastFailure();
         if (end == std::string::npos)
             break;
     }
-    if (!directoryExists(path)) {
-        why = std::strerror(ENOTDIR);
-        return false;
-    }
-    return true;
+    if (!directoryExists(path))
+        return Failure{errnoText(ENOTDIR)};
+    return {};
 }
 
-std::int64_t Platform::nowMs() {
+std::int64_t PosixPlatform::nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool Platform::consoleAvailable() {
+bool PosixPlatform::consoleAvailable() {
     int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
     return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
 }
 
-bool Platform::attachConsole() {
+bool PosixPlatform::attachConsole() {
     // Writes to a closed pipe then fail with EPIPE instead of killing the process mid-copy.
     ::signal(SIGPIPE, SIG_IGN);
     return true;
 }
 
-void Platform::writeConsole(std::string_view utf8) {
+void PosixPlatform::writeConsole(std::string_view utf8) {
     std::string bytes;
     if (::isatty(STDOUT_FILENO)) {
         bytes.assign(utf8);
@@ -266,34 +349,18 @@ void Platform::writeConsole(std::string_view utf8) {
         const char* codeset = ::nl_langinfo(CODESET);
         bytes = toCodeset(utf8, codeset ? codeset : "UTF-8");
     }
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(STDOUT_FILENO, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // a closed pipe or a full disk: the line is lost, the run goes on
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    // A closed pipe or a full disk: the line is lost, the run goes on.
+    (void)writeAll(*this, STDOUT_FILENO, bytes.data(), bytes.size());
 }
 
 // Console writes are unbuffered, so there is nothing left to flush.
-void Platform::flushConsole() {}
+void PosixPlatform::flushConsole() {}
 
-void Platform::writeStandardError(std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
+void PosixPlatform::writeStandardError(std::string_view text) {
+    (void)writeAll(*this, STDERR_FILENO, text.data(), text.size());
 }
 
-std::string Platform::resolveLinks(const std::string& path) {
+std::string PosixPlatform::resolveLinks(const std::string& path) {
     struct stat linkInfo {};
     if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
         if (char* resolved = ::realpath(path.c_str(), nullptr)) {
@@ -305,82 +372,62 @@ std::string Platform::resolveLinks(const std::string& path) {
     return path;
 }
 
-std::optional<FileStatus> Platform::regularFileStatus(const std::string& path, std::string& why) {
-    why.clear();
+Result<std::optional<FileStatus>> PosixPlatform::regularFileStatus(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno != ENOENT)
-            why = errnoText(errno);
-        return std::nullopt;
+            return lastFailure();
+        return std::optional<FileStatus>();
     }
-    if (!S_ISREG(st.st_mode)) {
-        why = "It is not a regular file";
-        return std::nullopt;
-    }
-    return FileStatus{static_cast<unsigned>(st.st_mode & 07777), static_cast<unsigned>(st.st_uid),
-                      static_cast<unsigned>(st.st_gid)};
+    if (!S_ISREG(st.st_mode))
+        return Failure{"It is not a regular file"};
+    return std::optional<FileStatus>{FileStatus{static_cast<unsigned>(st.st_mode & 07777),
+                                                static_cast<unsigned>(st.st_uid),
+                                                static_cast<unsigned>(st.st_gid)}};
 }
 
-bool Platform::mayModify(const std::string& path, const FileStatus& status) {
+bool PosixPlatform::mayModify(const std::string& path, const FileStatus& status) {
     // A privileged user passes every access check, so the file's own bits decide for it.
     return (status.mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-int Platform::createTemporary(std::string& pathTemplate, std::string& why) {
+Result<FileHandle> PosixPlatform::createTemporary(std::string& pathTemplate) {
     int fd = ::mkostemp(pathTemplate.data(), O_CLOEXEC);
     if (fd < 0)
-        why = errnoText(errno);
-    return fd;
+        return lastFailure();
+    return FileHandle(*this, fd);
 }
 
-bool Platform::copyPermissions(int handle, const std::optional<FileStatus>& from,
-                               std::string& why) {
+Result<void> PosixPlatform::copyPermissions(int handle, const std::optional<FileStatus>& from) {
     if (!from) {
         // The mode an ordinary create would have given.
         mode_t mask = ::umask(0);
         ::umask(mask);
-        if (::fchmod(handle, 0666 & ~mask) == 0)
-            return true;
-        why = errnoText(errno);
-        return false;
+        return okOrErrno(::fchmod(handle, 0666 & ~mask));
     }
     struct stat own {};
-    if (::fstat(handle, &own) != 0) {
-        why = errnoText(errno);
-        return false;
-    }
+    if (::fstat(handle, &own) != 0)
+        return lastFailure();
     if (own.st_uid != from->owner) {
         // Only a privileged user can give the file back to its owner; anyone else would take
         // the user's file over by replacing it.
-        if (::fchown(handle, from->owner, from->group) != 0) {
-            why = "The file belongs to another user";
-            return false;
-        }
+        if (::fchown(handle, from->owner, from->group) != 0)
+            return Failure{"The file belongs to another user"};
     } else if (own.st_gid != from->group) {
         (void)::fchown(handle, static_cast<uid_t>(-1), from->group); // where the user may
     }
-    if (::fchmod(handle, from->mode) != 0) {
-        why = errnoText(errno);
-        return false;
-    }
-    return true;
+    return okOrErrno(::fchmod(handle, from->mode));
 }
 
-bool Platform::syncFile(int handle, std::string& why) {
-    if (::fsync(handle) == 0)
-        return true;
-    why = errnoText(errno);
-    return false;
+Result<void> PosixPlatform::syncFile(int handle) {
+    return okOrErrno(::fsync(handle));
 }
 
-bool Platform::renameFile(const std::string& from, const std::string& to, std::string& why) {
-    if (::rename(from.c_str(), to.c_str()) == 0)
-        return true;
-    why = errnoText(errno);
-    return false;
+Result<void> PosixPlatform::renameFile(const std::string& from, const std::string& to) {
+    return okOrErrno(::rename(from.c_str(), to.c_str()));
 }
 
-void Platform::syncFolder(const std::string& folder) {
+void PosixPlatform::syncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)::fsync(fd);

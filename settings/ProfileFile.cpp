@@ -7,10 +7,11 @@ ProfileFile::ProfileFile(std::string path, Platform& platform)
 
 std::string ProfileFile::readString(std::string_view section, std::string_view key,
                                     const std::string& fallback) const {
-    std::string content;
-    if (platform_.loadFile(path_, kProfileFileLimit, content) != LoadResult::Ok)
+    const Result<std::optional<std::string>> content =
+        loadFile(platform_, path_, kProfileFileLimit);
+    if (!content || !*content)
         return fallback;
-    std::optional<std::string> value = findProfileValue(content, section, key);
+    std::optional<std::string> value = findProfileValue(**content, section, key);
     return value ? *value : fallback;
 }
 
@@ -24,34 +25,30 @@ bool ProfileFile::readBool(std::string_view section, std::string_view key, bool 
     return readInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
-bool ProfileFile::write(const std::vector<ProfileEntry>& entries) {
-    lastError_.clear();
-    std::string content;
-    if (platform_.loadFile(path_, kProfileFileLimit, content) == LoadResult::Failed) {
-        // Replacing a file we cannot read would throw its other contents away.
-        lastError_ = "The file cannot be read";
-        return false;
-    }
-    ProfileText text(std::move(content));
+Result<void> ProfileFile::write(const std::vector<ProfileEntry>& entries) {
+    Result<std::optional<std::string>> content = loadFile(platform_, path_, kProfileFileLimit);
+    // Replacing a file we cannot read would throw its other contents away.
+    if (!content)
+        return Failure{"The file cannot be read: " + content.why()};
+    ProfileText text(std::move(*content).value_or(std::string()));
     for (const ProfileEntry& entry : entries) {
-        if (!text.set(entry.section, entry.key, entry.value)) {
-            lastError_ = "The value cannot be stored in a profile file";
-            return false;
-        }
+        if (!text.set(entry.section, entry.key, entry.value))
+            return Failure{"The value cannot be stored in a profile file"};
     }
-    return platform_.replaceFile(path_, text.text(), lastError_);
+    return replaceFile(platform_, path_, text.text());
 }
 
-bool ProfileFile::writeString(std::string_view section, std::string_view key,
-                              std::string_view value) {
+Result<void> ProfileFile::writeString(std::string_view section, std::string_view key,
+                                      std::string_view value) {
     return write({{section, key, std::string(value)}});
 }
 
-bool ProfileFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+Result<void> ProfileFile::writeInteger(std::string_view section, std::string_view key,
+                                       std::int32_t value) {
     return writeString(section, key, formatProfileInteger(value));
 }
 
-bool ProfileFile::writeBool(std::string_view section, std::string_view key, bool value) {
+Result<void> ProfileFile::writeBool(std::string_view section, std::string_view key, bool value) {
     return writeString(section, key, value ? "1" : "0");
 }
 

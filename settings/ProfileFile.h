@@ -28,19 +28,17 @@ public:
     // Read as an integer with default 1 or 0; anything but 0 is true.
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
-    // Sets every entry in order and replaces the file once. False when the write was refused:
-    // the file stays as it was, no entry written, and lastError() says why.
-    bool write(const std::vector<ProfileEntry>& entries);
-    bool writeString(std::string_view section, std::string_view key, std::string_view value);
-    bool writeInteger(std::string_view section, std::string_view key, std::int32_t value);
-    bool writeBool(std::string_view section, std::string_view key, bool value);
-
-    const std::string& lastError() const { return lastError_; }
+    // Sets every entry in order and replaces the file once. A refused write leaves the file as
+    // it was, no entry written, and says why.
+    Result<void> write(const std::vector<ProfileEntry>& entries);
+    Result<void> writeString(std::string_view section, std::string_view key,
+                             std::string_view value);
+    Result<void> writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    Result<void> writeBool(std::string_view section, std::string_view key, bool value);
 
 private:
     std::string path_;
     Platform& platform_;
-    std::string lastError_;
 };
 
 } // namespace kestrine

@@ -87,6 +87,7 @@ bool WriteSettings(Context& ctx, Scope scope) {
     ProfileFile file(settingsFilePath(ctx.state), ctx.platform);
     if (file.write(entries))
         return true;
+    // The report names the file only: its wording is fixed, and the user can act on the name.
     ctx.host.reportError("Unable to write to " + file.path());
     return false;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The real platform with hooks: captured console, simulated free space, failing reads and writes.
 
-#include "platform/Platform.h"
+#include "platform/PlatformPosix.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -73,7 +73,7 @@ inline bool isQueryCall(const std::string& name) {
            name == "sizeOf" || name == "freeBytes" || name == "resolveLinks" || name == "mayModify";
 }
 
-class TestPlatform : public Platform {
+class TestPlatform : public PosixPlatform {
 public:
     // Every call that reaches the file system is counted and named in order; the one numbered
     // failCallAt (1-based, 0 never) fails as failKind says.
@@ -106,132 +106,135 @@ public:
     std::int64_t clockStep = 0;
     std::string separator = ",";
 
-    int openExclusive(const std::string& path, std::string& why) override {
-        if (fails("openExclusive", why))
-            return -1;
-        return opened(Platform::openExclusive(path, why), false);
+    Result<FileHandle> openExclusive(const std::string& path) override {
+        if (std::string why; fails("openExclusive", why))
+            return Failure{why};
+        return opened(PosixPlatform::openExclusive(path), false);
     }
-    int openShared(const std::string& path, std::string& why) override {
-        if (fails("openShared", why))
-            return -1;
-        return opened(Platform::openShared(path, why), false);
+    Result<FileHandle> openShared(const std::string& path) override {
+        if (std::string why; fails("openShared", why))
+            return Failure{why};
+        return opened(PosixPlatform::openShared(path), false);
     }
-    int createExclusive(const std::string& path, std::string& why) override {
-        if (fails("createExclusive", why))
-            return -1;
-        if (failCreate) {
-            why = "Permission denied";
-            return -1;
-        }
-        return opened(Platform::createExclusive(path, why), true);
+    Result<FileHandle> createExclusive(const std::string& path) override {
+        if (std::string why; fails("createExclusive", why))
+            return Failure{why};
+        if (failCreate)
+            return Failure{"Permission denied"};
+        return opened(PosixPlatform::createExclusive(path), true);
     }
-    bool seek(int h, FileOffset p, std::string& why) override {
+    Result<void> seek(int h, Position p) override {
         ++seeks;
-        if (fails("seek", why))
-            return false;
-        return Platform::seek(h, p, why);
+        if (std::string why; fails("seek", why))
+            return Failure{why};
+        return PosixPlatform::seek(h, p);
     }
-    std::int64_t read(int h, void* b, std::size_t n, std::string& why) override {
+    Result<std::size_t> read(int h, void* b, std::size_t n) override {
         ++reads;
-        if (fails("read", why)) {
+        if (std::string why; fails("read", why)) {
             if (failKind == Fault::Short) {
-                failureUnseen = ::lseek(h, 0, SEEK_CUR) >= Platform::sizeOf(h);
-                return 0;
+                failureUnseen = ::lseek(h, 0, SEEK_CUR) >= PosixPlatform::sizeOf(h).valueOr(-1);
+                return std::size_t{0};
             }
             if (failKind == Fault::Partial)
-                return Platform::read(h, b, (n + 1) / 2, why);
-            return -1;
+                return PosixPlatform::read(h, b, (n + 1) / 2);
+            return Failure{why};
         }
-        if (reads == failReadAt) {
-            why = "Input/output error";
-            return -1;
-        }
+        if (reads == failReadAt)
+            return Failure{"Input/output error"};
         if (reads == shortReadAt)
-            return 0;
-        return Platform::read(h, b, n, why);
+            return std::size_t{0};
+        return PosixPlatform::read(h, b, n);
     }
-    std::int64_t write(int h, const void* b, std::size_t n, std::string& why) override {
+    Result<std::size_t> write(int h, const void* b, std::size_t n) override {
         ++writes;
-        if (fails("write", why)) {
+        if (std::string why; fails("write", why)) {
             if (failKind == Fault::Short)
                 diskFull = true;
             if (failKind == Fault::Short || failKind == Fault::Partial)
-                return Platform::write(h, b, (n + 1) / 2, why);
-            return -1;
+                return PosixPlatform::write(h, b, (n + 1) / 2);
+            return Failure{why};
         }
-        if (writes == failWriteAt || diskFull) {
-            why = "No space left on device";
-            return -1;
-        }
-        return Platform::write(h, b, n, why);
+        if (writes == failWriteAt || diskFull)
+            return Failure{"No space left on device"};
+        return PosixPlatform::write(h, b, n);
     }
-    bool close(int h, std::string& why) override {
+    // Read by read through seek and read, so that their faults reach the batch too.
+    void readBatch(int h, std::span<BlockRead> batch) override { readBatchPlain(*this, h, batch); }
+    Result<void> close(int h) override {
         const bool written = writtenHandles.erase(h) > 0;
         openHandles.erase(h);
-        if (fails("close", why)) {
+        if (std::string why; fails("close", why)) {
             // The descriptor is gone even when close reports a delayed write error.
-            std::string ignored;
-            Platform::close(h, ignored);
+            (void)PosixPlatform::close(h);
             failedWrittenClose = written;
-            return false;
+            return Failure{why};
         }
-        return Platform::close(h, why);
+        return PosixPlatform::close(h);
     }
-    FileOffset sizeOf(int h) override {
-        std::string why;
-        return fails("sizeOf", why) ? -1 : Platform::sizeOf(h);
+    Result<Position> sizeOf(int h) override {
+        if (std::string why; fails("sizeOf", why))
+            return Failure{why};
+        return PosixPlatform::sizeOf(h);
     }
     bool fileExists(const std::string& path) override {
         std::string why;
-        return !fails("fileExists", why) && Platform::fileExists(path);
+        return !fails("fileExists", why) && PosixPlatform::fileExists(path);
     }
     bool directoryExists(const std::string& path) override {
         std::string why;
-        return !fails("directoryExists", why) && Platform::directoryExists(path);
+        return !fails("directoryExists", why) && PosixPlatform::directoryExists(path);
     }
     bool sameFile(const std::string& a, const std::string& b) override {
         std::string why;
-        return !fails("sameFile", why) && Platform::sameFile(a, b);
+        return !fails("sameFile", why) && PosixPlatform::sameFile(a, b);
     }
-    bool deleteFile(const std::string& path, std::string& why) override {
-        return !fails("deleteFile", why) && Platform::deleteFile(path, why);
+    Result<void> deleteFile(const std::string& path) override {
+        if (std::string why; fails("deleteFile", why))
+            return Failure{why};
+        return PosixPlatform::deleteFile(path);
     }
-    std::int64_t freeBytes(const std::string& folder) override {
-        std::string why;
-        if (fails("freeBytes", why))
-            return -1;
-        return free ? *free : Platform::freeBytes(folder);
+    Result<std::int64_t> freeBytes(const std::string& folder) override {
+        if (std::string why; fails("freeBytes", why))
+            return Failure{why};
+        if (free)
+            return *free;
+        return PosixPlatform::freeBytes(folder);
     }
     std::string mountPoint(const std::string&) override { return mount; }
 
     std::string resolveLinks(const std::string& path) override {
         std::string why;
-        return fails("resolveLinks", why) ? path : Platform::resolveLinks(path);
+        return fails("resolveLinks", why) ? path : PosixPlatform::resolveLinks(path);
     }
-    std::optional<FileStatus> regularFileStatus(const std::string& path,
-                                                std::string& why) override {
-        if (fails("regularFileStatus", why))
-            return std::nullopt;
-        return Platform::regularFileStatus(path, why);
+    Result<std::optional<FileStatus>> regularFileStatus(const std::string& path) override {
+        if (std::string why; fails("regularFileStatus", why))
+            return Failure{why};
+        return PosixPlatform::regularFileStatus(path);
     }
     bool mayModify(const std::string& path, const FileStatus& status) override {
         std::string why;
-        return !fails("mayModify", why) && Platform::mayModify(path, status);
+        return !fails("mayModify", why) && PosixPlatform::mayModify(path, status);
     }
-    int createTemporary(std::string& pathTemplate, std::string& why) override {
-        if (fails("createTemporary", why))
-            return -1;
-        return opened(Platform::createTemporary(pathTemplate, why), true);
+    Result<FileHandle> createTemporary(std::string& pathTemplate) override {
+        if (std::string why; fails("createTemporary", why))
+            return Failure{why};
+        return opened(PosixPlatform::createTemporary(pathTemplate), true);
     }
-    bool copyPermissions(int handle, const std::optional<FileStatus>& from,
-                         std::string& why) override {
-        return !fails("copyPermissions", why) && Platform::copyPermissions(handle, from, why);
+    Result<void> copyPermissions(int handle, const std::optional<FileStatus>& from) override {
+        if (std::string why; fails("copyPermissions", why))
+            return Failure{why};
+        return PosixPlatform::copyPermissions(handle, from);
     }
-    bool syncFile(int handle, std::string& why) override {
-        return !fails("syncFile", why) && Platform::syncFile(handle, why);
+    Result<void> syncFile(int handle) override {
+        if (std::string why; fails("syncFile", why))
+            return Failure{why};
+        return PosixPlatform::syncFile(handle);
     }
-    bool renameFile(const std::string& from, const std::string& to, std::string& why) override {
-        return !fails("renameFile", why) && Platform::renameFile(from, to, why);
+    Result<void> renameFile(const std::string& from, const std::string& to) override {
+        if (std::string why; fails("renameFile", why))
+            return Failure{why};
+        return PosixPlatform::renameFile(from, to);
     }
     std::string thousandsSeparator() override { return separator; }
     std::int64_t nowMs() override {
@@ -260,13 +263,13 @@ private:
         }
         return true;
     }
-    int opened(int fd, bool forWriting) {
-        if (fd >= 0) {
-            openHandles.insert(fd);
+    Result<FileHandle> opened(Result<FileHandle> file, bool forWriting) {
+        if (file) {
+            openHandles.insert(file->get());
             if (forWriting)
-                writtenHandles.insert(fd);
+                writtenHandles.insert(file->get());
         }
-        return fd;
+        return file;
     }
 };
 

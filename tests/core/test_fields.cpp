@@ -1,4 +1,5 @@
 #include "core/Fields.h"
+#include "platform/PlatformPosix.h"
 
 #include "tests/core/FakeHost.h"
 
@@ -46,7 +47,7 @@ class FieldsTest : public ::testing::Test {
 protected:
     AppState state;
     FakeHost host;
-    Platform platform;
+    PosixPlatform platform;
     Context ctx{state, host, platform};
 
     // As the user types: the field has the focus while its text changes.

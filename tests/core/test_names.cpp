@@ -1,4 +1,5 @@
 #include "core/Names.h"
+#include "platform/PlatformPosix.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,7 @@ TEST(NextFileNameTest, CounterBeyond32BitsIsAnError) {
     EXPECT_THROW(nextFileName(std::string(400, '9')), std::invalid_argument);
 }
 
-class FolderPlatform : public Platform {
+class FolderPlatform : public PosixPlatform {
 public:
     explicit FolderPlatform(std::set<std::string> folders) : folders_(std::move(folders)) {}
     bool directoryExists(const std::string& path) override { return folders_.count(path) > 0; }

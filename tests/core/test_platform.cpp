@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <clocale>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,31 +24,26 @@ TEST(PlatformFiles, ExclusiveOpenFailsWhileAnotherHolderHasTheFile) {
     TempDir dir;
     writeFile(dir.file("f"), {'x'});
     Platform& pf = Platform::system();
-    std::string why;
-    int a = pf.openExclusive(dir.file("f"), why);
-    ASSERT_GE(a, 0) << why;
-    EXPECT_LT(pf.openExclusive(dir.file("f"), why), 0);
-    EXPECT_FALSE(why.empty());
+    Result<FileHandle> a = pf.openExclusive(dir.file("f"));
+    ASSERT_TRUE(a) << a.why();
+    const Result<FileHandle> second = pf.openExclusive(dir.file("f"));
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.why(), "The file is in use by another program");
     // Readers that share take no lock.
-    int shared = pf.openShared(dir.file("f"), why);
-    EXPECT_GE(shared, 0);
-    pf.close(shared, why);
-    pf.close(a, why);
-    int b = pf.openExclusive(dir.file("f"), why);
-    EXPECT_GE(b, 0);
-    pf.close(b, why);
+    EXPECT_TRUE(pf.openShared(dir.file("f")));
+    a->reset();
+    EXPECT_TRUE(pf.openExclusive(dir.file("f")));
 }
 
 TEST(PlatformFiles, OnlyRegularFilesOpenAndNothingBlocks) {
     TempDir dir;
     Platform& pf = Platform::system();
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
-    std::string why;
-    EXPECT_LT(pf.openExclusive(dir.file("fifo"), why), 0);
-    EXPECT_LT(pf.openExclusive(dir.path(), why), 0);
-    EXPECT_LT(pf.openExclusive("/dev/zero", why), 0);
-    EXPECT_LT(pf.createExclusive(dir.file("fifo"), why), 0);
-    EXPECT_LT(pf.openExclusive(dir.file("none"), why), 0);
+    EXPECT_FALSE(pf.openExclusive(dir.file("fifo")));
+    EXPECT_FALSE(pf.openExclusive(dir.path()));
+    EXPECT_FALSE(pf.openExclusive("/dev/zero"));
+    EXPECT_FALSE(pf.createExclusive(dir.file("fifo")));
+    EXPECT_FALSE(pf.openExclusive(dir.file("none")));
     EXPECT_TRUE(pf.fileExists(dir.file("fifo")));
     EXPECT_FALSE(pf.fileExists(dir.path()));
     EXPECT_TRUE(pf.directoryExists(dir.path()));
@@ -71,9 +67,9 @@ TEST(PlatformFiles, SameFileByIdentity) {
 
 TEST(PlatformDisk, FreeSpaceAndMountPoint) {
     Platform& pf = Platform::system();
-    EXPECT_GT(pf.freeBytes("/"), 0);
-    EXPECT_GT(pf.freeBytes(""), 0); // the current folder
-    EXPECT_EQ(pf.freeBytes("/no/such/folder/"), -1);
+    EXPECT_GT(pf.freeBytes("/").valueOr(-1), 0);
+    EXPECT_GT(pf.freeBytes("").valueOr(-1), 0); // the current folder
+    EXPECT_FALSE(pf.freeBytes("/no/such/folder/"));
     EXPECT_EQ(pf.mountPoint("/"), "/");
     const std::string mount = pf.mountPoint("/proc/self/");
     EXPECT_EQ(mount, "/proc");
@@ -119,30 +115,29 @@ namespace kestrine {
 namespace {
 
 // Counts closes, so a handle that closed twice (or never) shows.
-class CountingPlatform : public Platform {
+class CountingPlatform : public PosixPlatform {
 public:
     int closes = 0;
-    bool close(int handle, std::string& why) override {
+    Result<void> close(int handle) override {
         ++closes;
-        return Platform::close(handle, why);
+        return PosixPlatform::close(handle);
     }
 };
 
 TEST(PlatformFiles, HandleClosesItsDescriptorExactlyOnce) {
     CountingPlatform pf;
-    std::string why;
     {
-        FileHandle a(pf, pf.openShared("/proc/self/exe", why));
-        ASSERT_TRUE(a.isOpen()) << why;
-        FileHandle b = std::move(a);
-        EXPECT_FALSE(a.isOpen());
+        Result<FileHandle> a = pf.openShared("/proc/self/exe");
+        ASSERT_TRUE(a) << a.why();
+        FileHandle b = std::move(*a);
+        EXPECT_FALSE(a->isOpen());
         FileHandle c;
         c = std::move(b);
-        EXPECT_TRUE(c.close(why));
-        EXPECT_TRUE(c.close(why)); // already closed: nothing to do
+        EXPECT_TRUE(c.close());
+        EXPECT_TRUE(c.close()); // already closed: nothing to do
     }
     EXPECT_EQ(pf.closes, 1);
-    { FileHandle dropped(pf, pf.openShared("/proc/self/exe", why)); }
+    { const Result<FileHandle> dropped = pf.openShared("/proc/self/exe"); }
     EXPECT_EQ(pf.closes, 2);
 }
 
@@ -156,11 +151,11 @@ TEST(PlatformFiles, BatchedReadsAgreeWithPlainReads) {
         content[i] = static_cast<char>(i * 7 + i / 251);
     writeFile(dir.file("f"), content);
     struct Read {
-        FileOffset offset;
+        Position offset;
         std::size_t count;
     };
     std::vector<Read> wanted;
-    for (FileOffset at = 0; at < 100000; at += 1400) // 72 blocks overlapping by 600
+    for (Position at = 0; at < 100000; at += 1400) // 72 blocks overlapping by 600
         wanted.push_back({at, 2000});
     wanted.push_back({99990, 100});
     wanted.push_back({100000, 10});
@@ -169,18 +164,24 @@ TEST(PlatformFiles, BatchedReadsAgreeWithPlainReads) {
     wanted.push_back({50, 100}); // back to the start, then one inside the one before
     wanted.push_back({60, 10});
 
-    Platform plain;
-    for (Platform* pf : {&Platform::system(), &plain}) {
-        std::string why;
-        FileHandle file(*pf, pf->openShared(dir.file("f"), why));
-        ASSERT_TRUE(file.isOpen()) << why;
+    Platform& pf = Platform::system();
+    const auto plain = [&pf](int handle, std::span<BlockRead> reads) {
+        readBatchPlain(pf, handle, reads);
+    };
+    const auto gathered = [&pf](int handle, std::span<BlockRead> reads) {
+        pf.readBatch(handle, reads);
+    };
+    using Batch = std::function<void(int, std::span<BlockRead>)>;
+    for (const Batch& readBatch : {Batch(gathered), Batch(plain)}) {
+        Result<FileHandle> file = pf.openShared(dir.file("f"));
+        ASSERT_TRUE(file) << file.why();
         std::vector<std::vector<char>> buffers;
         std::vector<BlockRead> reads;
         for (const Read& w : wanted)
             buffers.emplace_back(w.count + 1, '?');
         for (std::size_t i = 0; i < wanted.size(); ++i)
             reads.push_back({wanted[i].offset, buffers[i].data(), wanted[i].count, -5});
-        pf->readBatch(file.get(), reads);
+        readBatch(file->get(), reads);
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const auto from = std::min<std::size_t>(std::size_t(wanted[i].offset), content.size());
             const auto expected = std::min(wanted[i].count, content.size() - from);
@@ -192,7 +193,7 @@ TEST(PlatformFiles, BatchedReadsAgreeWithPlainReads) {
 
         const int writeOnly = ::open(dir.file("f").c_str(), O_WRONLY | O_CLOEXEC);
         std::vector<BlockRead> refused(40, BlockRead{0, buffers[0].data(), 100, 0});
-        pf->readBatch(writeOnly, refused);
+        readBatch(writeOnly, refused);
         ::close(writeOnly);
         for (const BlockRead& r : refused)
             EXPECT_EQ(r.got, -1);
@@ -200,7 +201,7 @@ TEST(PlatformFiles, BatchedReadsAgreeWithPlainReads) {
 }
 
 // Where the settings and help files go, from where the executable lies and the environment.
-class FolderPlatform : public Platform {
+class FolderPlatform : public PosixPlatform {
 public:
     std::string exe, home = "/home/u";
     std::map<std::string, std::string> env;
@@ -216,9 +217,9 @@ public:
         return marker && path == exe.substr(0, exe.rfind('/') + 1) + kInstalledMarker;
     }
     bool ownedByUser(const std::string&) override { return owned; }
-    bool createFolders(const std::string& path, std::string&) override {
+    Result<void> createFolders(const std::string& path) override {
         created.push_back(path);
-        return true;
+        return {};
     }
 };
 
@@ -245,7 +246,7 @@ TEST_P(ProgramFoldersRule, BesideAnOwnedCopyInXdgFoldersWhenInstalled) {
     pf.owned = c.owned;
     pf.env = c.env;
     pf.home = c.home;
-    const ProgramFolders folders = pf.programFolders();
+    const ProgramFolders folders = programFolders(pf);
     EXPECT_EQ(folders.settings, c.settings);
     EXPECT_EQ(folders.help, c.help);
     // Only the user's own folders are made, never the program's.
@@ -283,17 +284,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlatformFolders, CreatedPrivateWithTheirParentsAndOwned) {
     TempDir dir;
     Platform& pf = Platform::system();
-    std::string why;
-    ASSERT_TRUE(pf.createFolders(dir.file("a/b/kestrine/"), why)) << why;
-    EXPECT_TRUE(pf.createFolders(dir.file("a/b/kestrine/"), why)) << why; // already there
+    Result<void> made = pf.createFolders(dir.file("a/b/kestrine/"));
+    ASSERT_TRUE(made) << made.why();
+    EXPECT_TRUE(pf.createFolders(dir.file("a/b/kestrine/"))); // already there
     struct stat st {};
     ASSERT_EQ(::stat(dir.file("a/b/kestrine").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_TRUE(pf.ownedByUser(dir.file("a/b/kestrine/")));
     EXPECT_FALSE(pf.ownedByUser(dir.file("missing/")));
     writeFile(dir.file("file"), {'x'});
-    EXPECT_FALSE(pf.createFolders(dir.file("file/kestrine/"), why));
-    EXPECT_FALSE(why.empty());
+    Result<void> refused = pf.createFolders(dir.file("file/kestrine/"));
+    ASSERT_FALSE(refused);
+    EXPECT_FALSE(refused.why().empty());
 }
 
 } // namespace

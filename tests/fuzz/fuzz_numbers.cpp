@@ -10,7 +10,7 @@
 #include "core/CommandLine.h"
 #include "core/ConsoleHost.h"
 #include "core/Numbers.h"
-#include "platform/Platform.h"
+#include "platform/PlatformPosix.h"
 
 #include <cstdint>
 #include <optional>
@@ -88,16 +88,10 @@ void checkConversion(std::string_view text) {
 
 // Just enough platform for a command-line run whose source does not exist: nothing is opened,
 // nothing is written anywhere.
-class NoFiles : public Platform {
+class NoFiles : public PosixPlatform {
 public:
-    int openExclusive(const std::string&, std::string& why) override {
-        why = "absent";
-        return -1;
-    }
-    int createExclusive(const std::string&, std::string& why) override {
-        why = "absent";
-        return -1;
-    }
+    Result<FileHandle> openExclusive(const std::string&) override { return Failure{"absent"}; }
+    Result<FileHandle> createExclusive(const std::string&) override { return Failure{"absent"}; }
     bool fileExists(const std::string&) override { return false; }
     bool directoryExists(const std::string&) override { return false; }
     bool sameFile(const std::string&, const std::string&) override { return false; }

@@ -11,7 +11,7 @@
 #include "FuzzCheck.h"
 
 #include "core/Search.h"
-#include "platform/Platform.h"
+#include "platform/PlatformPosix.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -29,7 +29,7 @@ using kestrine::fuzz::require;
 namespace {
 
 // One file in memory, read through the calls the search makes.
-class MemoryFile : public Platform {
+class MemoryFile : public PosixPlatform {
 public:
     std::vector<std::uint8_t> bytes;
     bool refuseOpen = false;
@@ -37,25 +37,21 @@ public:
     int open = 0;
     std::int64_t bytesRead = 0;
 
-    int openExclusive(const std::string&, std::string& why) override {
-        if (refuseOpen) {
-            why = "The file is in use by another program";
-            return -1;
-        }
+    Result<FileHandle> openExclusive(const std::string&) override {
+        if (refuseOpen)
+            return Failure{"The file is in use by another program"};
         ++open;
         at_ = 0;
-        return kHandle;
+        return FileHandle(*this, kHandle);
     }
-    bool seek(int handle, FileOffset position, std::string& why) override {
+    Result<void> seek(int handle, Position position) override {
         require(handle == kHandle && open == 1, "seek on the open file");
-        if (position < 0 || position > static_cast<FileOffset>(bytes.size())) {
-            why = "Invalid argument";
-            return false;
-        }
+        if (position < 0 || position > static_cast<Position>(bytes.size()))
+            return Failure{"Invalid argument"};
         at_ = position;
-        return true;
+        return {};
     }
-    std::int64_t read(int handle, void* buffer, std::size_t count, std::string&) override {
+    Result<std::size_t> read(int handle, void* buffer, std::size_t count) override {
         require(handle == kHandle && open == 1, "read from the open file");
         const std::size_t asked = inPieces ? std::min<std::size_t>(count, 1 + count % 4093) : count;
         const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(asked),
@@ -64,14 +60,18 @@ public:
             std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
         at_ += n;
         bytesRead += n;
-        return n;
+        return static_cast<std::size_t>(n);
     }
-    bool close(int handle, std::string&) override {
+    // The handle is no descriptor: the batch is read through seek and read.
+    void readBatch(int handle, std::span<BlockRead> reads) override {
+        readBatchPlain(*this, handle, reads);
+    }
+    Result<void> close(int handle) override {
         require(handle == kHandle && open == 1, "the open file closed once");
         --open;
-        return true;
+        return {};
     }
-    FileOffset sizeOf(int) override { return static_cast<FileOffset>(bytes.size()); }
+    Result<Position> sizeOf(int) override { return static_cast<Position>(bytes.size()); }
 
 private:
     static constexpr int kHandle = 5;
@@ -80,7 +80,7 @@ private:
 
 // The same bytes in a file in memory, read through the system's own platform, whose batches of
 // overlapping blocks become vectored reads.
-class GatheredFile : public Platform {
+class GatheredFile : public PosixPlatform {
 public:
     int open = 0;
     std::int64_t bytesRead = 0;
@@ -95,22 +95,22 @@ public:
     GatheredFile& operator=(const GatheredFile&) = delete;
     ~GatheredFile() override { ::close(fd_); }
 
-    int openExclusive(const std::string&, std::string& why) override {
-        const int handle =
-            Platform::system().openExclusive("/proc/self/fd/" + std::to_string(fd_), why);
-        open += handle >= 0;
-        return handle;
+    Result<FileHandle> openExclusive(const std::string&) override {
+        Result<FileHandle> file =
+            PosixPlatform::openExclusive("/proc/self/fd/" + std::to_string(fd_));
+        open += file.ok();
+        return file;
     }
     void readBatch(int handle, std::span<BlockRead> reads) override {
         require(open == 1, "read from the open file");
-        Platform::system().readBatch(handle, reads);
+        PosixPlatform::readBatch(handle, reads);
         for (const BlockRead& r : reads)
             bytesRead += std::max<std::int64_t>(r.got, 0);
     }
-    bool close(int handle, std::string& why) override {
+    Result<void> close(int handle) override {
         require(open == 1, "the open file closed once");
         --open;
-        return Platform::system().close(handle, why);
+        return PosixPlatform::close(handle);
     }
 
 private:

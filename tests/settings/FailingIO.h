@@ -1,11 +1,11 @@
 #pragma once
 // A platform whose file steps can be refused one at a time, counted over the whole test.
 
-#include "platform/Platform.h"
+#include "platform/PlatformPosix.h"
 
 namespace kestrine::testing {
 
-class FailingIO : public Platform {
+class FailingIO : public PosixPlatform {
 public:
     bool failLoad = false;
     bool failCreate = false;
@@ -18,57 +18,44 @@ public:
 
     int replacements = 0;
 
-    int openShared(const std::string& path, std::string& why) override {
-        if (failLoad) {
-            why = "Input/output error";
-            return -1;
-        }
-        return Platform::openShared(path, why);
+    Result<FileHandle> openShared(const std::string& path) override {
+        if (failLoad)
+            return Failure{"Input/output error"};
+        return PosixPlatform::openShared(path);
     }
-    int createTemporary(std::string& pathTemplate, std::string& why) override {
+    Result<FileHandle> createTemporary(std::string& pathTemplate) override {
         written_ = 0;
-        if (failCreate) {
-            why = "Permission denied";
-            return -1;
-        }
-        return Platform::createTemporary(pathTemplate, why);
+        if (failCreate)
+            return Failure{"Permission denied"};
+        return PosixPlatform::createTemporary(pathTemplate);
     }
-    std::int64_t write(int fd, const void* data, std::size_t count, std::string& why) override {
+    Result<std::size_t> write(int fd, const void* data, std::size_t count) override {
         if (diskFullAfter >= 0) {
             long long room = diskFullAfter - written_;
-            if (room <= 0) {
-                why = "No space left on device";
-                return -1;
-            }
+            if (room <= 0)
+                return Failure{"No space left on device"};
             if (static_cast<long long>(count) > room)
                 count = static_cast<std::size_t>(room);
         }
-        std::int64_t n = Platform::write(fd, data, count, why);
-        if (n > 0)
-            written_ += n;
+        Result<std::size_t> n = PosixPlatform::write(fd, data, count);
+        if (n)
+            written_ += static_cast<long long>(*n);
         return n;
     }
-    bool copyPermissions(int handle, const std::optional<FileStatus>& from,
-                         std::string& why) override {
-        if (failPermissions) {
-            why = "Operation not permitted";
-            return false;
-        }
-        return Platform::copyPermissions(handle, from, why);
+    Result<void> copyPermissions(int handle, const std::optional<FileStatus>& from) override {
+        if (failPermissions)
+            return Failure{"Operation not permitted"};
+        return PosixPlatform::copyPermissions(handle, from);
     }
-    bool syncFile(int fd, std::string& why) override {
-        if (failSync) {
-            why = "Input/output error";
-            return false;
-        }
-        return Platform::syncFile(fd, why);
+    Result<void> syncFile(int fd) override {
+        if (failSync)
+            return Failure{"Input/output error"};
+        return PosixPlatform::syncFile(fd);
     }
-    bool renameFile(const std::string& from, const std::string& to, std::string& why) override {
-        if (++replacements == failReplacement) {
-            why = "Read-only file system";
-            return false;
-        }
-        return Platform::renameFile(from, to, why);
+    Result<void> renameFile(const std::string& from, const std::string& to) override {
+        if (++replacements == failReplacement)
+            return Failure{"Read-only file system"};
+        return PosixPlatform::renameFile(from, to);
     }
 
 private:

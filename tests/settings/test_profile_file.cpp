@@ -248,7 +248,8 @@ TEST_F(ProfileFileTest, MissingFileOrFolderGivesDefaultsAndIsNotCreatedByReading
 
 TEST_F(ProfileFileTest, FirstWriteCreatesTheFileWithTheUsualPermissions) {
     ProfileFile file(path);
-    ASSERT_TRUE(file.writeString("Kestrine", "K", "v")) << file.lastError();
+    const Result<void> written = file.writeString("Kestrine", "K", "v");
+    ASSERT_TRUE(written) << written.why();
     EXPECT_EQ(readFile(path), "[Kestrine]\nK=v\n");
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -265,7 +266,8 @@ TEST_F(ProfileFileTest, ReplacementKeepsPermissionsAndSymbolicLinks) {
     ASSERT_EQ(::symlink("real.ini", path.c_str()), 0);
 
     ProfileFile file(path);
-    ASSERT_TRUE(file.writeString("Kestrine", "K", "new")) << file.lastError();
+    const Result<void> written = file.writeString("Kestrine", "K", "new");
+    ASSERT_TRUE(written) << written.why();
 
     struct stat st {};
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
@@ -343,8 +345,9 @@ TEST_P(AtomicReplacementTest, FailedWriteLeavesTheOldFileIntact) {
     FailingIO io;
     GetParam().arm(io);
     ProfileFile file(path, io);
-    EXPECT_FALSE(file.writeString("Kestrine", "K", "new"));
-    EXPECT_FALSE(file.lastError().empty());
+    const Result<void> written = file.writeString("Kestrine", "K", "new");
+    ASSERT_FALSE(written);
+    EXPECT_FALSE(written.why().empty());
 
     EXPECT_EQ(readFile(path), old);
     EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});

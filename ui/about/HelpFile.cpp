@@ -14,14 +14,11 @@ namespace kestrine {
 namespace {
 
 // The size of the file at `path` as an exclusive open sees it; -1 when it cannot be opened so.
-FileOffset exclusiveSize(Platform& platform, const std::string& path) {
-    std::string why;
-    const int handle = platform.openExclusive(path, why);
-    if (handle < 0)
+Position exclusiveSize(Platform& platform, const std::string& path) {
+    const Result<FileHandle> file = platform.openExclusive(path);
+    if (!file)
         return -1;
-    const FileOffset size = platform.sizeOf(handle);
-    platform.close(handle, why);
-    return size;
+    return platform.sizeOf(file->get()).valueOr(-1);
 }
 
 std::string quotedFailure(const char* what, const std::string& path, const std::string& why) {
@@ -41,36 +38,25 @@ QByteArray helpResource() {
 bool ensureHelpFile(Platform& platform, const std::string& path, std::string_view bytes,
                     std::string& error) {
     if (platform.fileExists(path) &&
-        exclusiveSize(platform, path) == static_cast<FileOffset>(bytes.size()))
+        exclusiveSize(platform, path) == static_cast<Position>(bytes.size()))
         return true;
 
-    std::string why;
-    const int handle = platform.createExclusive(path, why);
-    if (handle < 0) {
-        error = quotedFailure("Cannot create file", path, why);
+    Result<FileHandle> file = platform.createExclusive(path);
+    if (!file) {
+        error = quotedFailure("Cannot create file", path, file.why());
         return false;
     }
     // A write cut short leaves a file of the wrong size, which the next request writes again.
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::int64_t n =
-            platform.write(handle, bytes.data() + done, bytes.size() - done, why);
-        if (n <= 0) {
-            if (n == 0)
-                why = "Nothing could be written";
-            std::string ignored;
-            platform.close(handle, ignored);
-            error = quotedFailure("Cannot write file", path, why);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    if (const Result<void> written = writeAll(platform, file->get(), bytes.data(), bytes.size());
+        !written) {
+        error = quotedFailure("Cannot write file", path, written.why());
+        return false;
     }
-    if (!platform.close(handle, why)) {
+    if (const Result<void> closed = file->close(); !closed) {
         // A delayed write error may have lost bytes of a file that has the full size, which the
         // next request would take as current: remove it, so that one writes it again.
-        std::string ignored;
-        platform.deleteFile(path, ignored);
-        error = quotedFailure("Cannot write file", path, why);
+        (void)platform.deleteFile(path);
+        error = quotedFailure("Cannot write file", path, closed.why());
         return false;
     }
     return true;

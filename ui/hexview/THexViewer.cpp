@@ -45,10 +45,8 @@ void THexViewer::setFileName(const std::string& name) {
         page_.size = 0;
         handle_.reset();
     }
-    std::string why;
-    const int handle = platform_->openShared(name, why);
-    if (handle >= 0) {
-        handle_ = FileHandle(*platform_, handle);
+    if (Result<FileHandle> file = platform_->openShared(name)) {
+        handle_ = std::move(*file);
         fileName_ = name;
     }
     setOffset(0);
@@ -65,10 +63,11 @@ void THexViewer::setOffset(Position value) {
     if (fileName_.empty()) {
         offset_ = 0;
     } else {
-        std::string why;
-        size = handle_.isOpen() && platform_->seek(handle_.get(), offset_, why)
-                   ? platform_->read(handle_.get(), buffer.data(), buffer.size(), why)
-                   : -1;
+        const Result<std::size_t> got =
+            handle_.isOpen() && platform_->seek(handle_.get(), offset_)
+                ? platform_->read(handle_.get(), buffer.data(), buffer.size())
+                : Result<std::size_t>(Failure{"The file is not open"});
+        size = got ? static_cast<std::int64_t>(*got) : -1;
         if (size < 0) {
             offset_ = 0;
             size = 0;
