@@ -102,5 +102,5 @@ report_ratio() {
   verdict=$( ((ratio <= target)) && echo met || echo MISSED)
   printf '\nratio %s: %s   (fastest runs: %s)\n' "$what" "$(thousandths "$ratio")" \
     "$(thousandths "$fastest")"
-  report_result "$name" "$(thousandths "$ratio")" "<=$(thousandths "$target")" "$verdict"
+  report_result "$name" "$(thousandths "$ratio")" "$(thousandths "$target")" "$verdict"
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Collects every ratio and target that the benchmarks printed into one table: the RESULT lines
-# ("RESULT <name> <figure> <target> met|MISSED"), and the lines that still say
-# "(target ...: met)" in words.
+# ("RESULT <name> <figure> <target> met|MISSED", the figure at most the target to be met), and
+# the lines that still say "(target ...: met)" in words.
 #   bench/summary.sh bench.log
 set -euo pipefail
 printf '\n%-48s %-10s %-14s %s\n' "summary" "figure" "target" "verdict"

@@ -56,4 +56,4 @@ report_row "kestrine window, the copy" copy
 report_row "kestrine window, whole process" window
 printf '\nwhole processes, window / command line: %s\n' \
   "$(thousandths $((med[window] * 1000 / (med[cli] > 0 ? med[cli] : 1))))"
-report_ratio "window copy / command line" copy cli 1050 window-copy:window/command-line
+report_ratio "window copy / command line" copy cli 1050 window-copy-vs-command-line

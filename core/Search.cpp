@@ -81,77 +81,166 @@ constexpr bool everyClassIsOneTest() {
 }
 static_assert(everyClassIsOneTest());
 
-// The text upper-cased, with the classes of its first and last characters for the filter.
+// Each byte's class: the smallest byte whose character has the same upper case, so that two
+// bytes compare equal without regard to case exactly when their classes do.
+constexpr std::array<unsigned char, 256> makeByteClassNames() {
+    std::array<unsigned char, 256> names{};
+    for (unsigned b = 0; b < 256; ++b)
+        names[b] = kTakers[kByteUpper[b]].bytes[0];
+    return names;
+}
+constexpr std::array<unsigned char, 256> kClassName = makeByteClassNames();
+
+// How common each byte's class is in ordinary files, higher for more common: zero bytes and
+// 0xFF fill binaries, spaces and the frequent letters fill text. The filter tests the text's
+// rarest characters, so that a file full of the text's other characters rarely passes it.
+constexpr std::array<unsigned char, 256> makeCommonness() {
+    std::array<unsigned char, 256> score{};
+    for (unsigned b = 0; b < 256; ++b)
+        score[b] = b >= 0x80 ? 30 : b < 0x20 ? 60 : 80; // high bytes, controls, punctuation
+    score[0x00] = 255;
+    score[0xFF] = 200;
+    score[' '] = 230;
+    score['\n'] = score['\r'] = score['\t'] = 120;
+    for (unsigned b = '0'; b <= '9'; ++b)
+        score[b] = 100;
+    const char byFrequency[] = "etaoinshrdlcumwfgypbvkjxqz";
+    for (unsigned i = 0; i < 26; ++i)
+        score[static_cast<unsigned char>(byFrequency[i])] = static_cast<unsigned char>(220 - 6 * i);
+    std::array<unsigned char, 256> ofClass{};
+    for (unsigned b = 0; b < 256; ++b)
+        ofClass[kClassName[b]] = std::max(ofClass[kClassName[b]], score[b]);
+    return ofClass;
+}
+constexpr std::array<unsigned char, 256> kCommonness = makeCommonness();
+
+// The text as byte classes, with what the candidate filter and the byte-by-byte follower need.
 struct Pattern {
-    std::u16string upper;
-    std::size_t firstAt = 0, lastAt = 0;
-    ByteClass first, last;
+    std::vector<unsigned char> code;
+    // fallback[q]: where to go on when the byte after q spelled characters is not code[q]: the
+    // longest prefix that ends those q characters and is not followed by code[q] either.
+    std::vector<std::uint32_t> fallback;
+    // The filter tests the bytes at these two places of each candidate.
+    std::size_t oneAt = 0, twoAt = 0;
+    ByteClass one, two;
     bool possible = true; // false: some character of the text no byte can take
 };
 
 Pattern makePattern(std::u16string_view text) {
     Pattern p;
-    p.upper.reserve(text.size());
-    for (char16_t c : text)
-        p.upper.push_back(searchUpper(c));
-    for (char16_t u : p.upper) {
+    p.code.reserve(text.size());
+    for (char16_t c : text) {
+        const char16_t u = searchUpper(c);
         if (u >= kUpperRange || kTakers[u].count == 0) {
             p.possible = false;
             return p;
         }
+        p.code.push_back(kTakers[u].bytes[0]);
     }
-    p.lastAt = p.upper.size() - 1;
-    p.first = classOf(p.upper[p.firstAt]);
-    p.last = classOf(p.upper[p.lastAt]);
+    const std::size_t length = p.code.size();
+    // border[i]: the length of the longest proper prefix of code[0..i] that also ends it.
+    std::vector<std::uint32_t> border(length, 0);
+    for (std::size_t i = 1, k = 0; i < length; ++i) {
+        while (k > 0 && p.code[i] != p.code[k])
+            k = border[k - 1];
+        if (p.code[i] == p.code[k])
+            ++k;
+        border[i] = static_cast<std::uint32_t>(k);
+    }
+    // Skipping the prefixes followed by the very character that failed spares a long periodic
+    // text a walk down all its periods at each mismatch.
+    p.fallback.assign(length, 0);
+    for (std::size_t q = 1; q < length; ++q) {
+        const std::uint32_t k = border[q - 1];
+        p.fallback[q] = p.code[k] == p.code[q] ? p.fallback[k] : k;
+    }
+    // The rarest character, then the rarest of another class (or the far end of the text when
+    // every character is of one class).
+    const auto rarer = [&](std::size_t a, std::size_t b) {
+        return kCommonness[p.code[a]] < kCommonness[p.code[b]];
+    };
+    for (std::size_t i = 1; i < length; ++i)
+        if (rarer(i, p.oneAt))
+            p.oneAt = i;
+    p.twoAt = p.oneAt < length / 2 ? length - 1 : 0;
+    for (std::size_t i = 0; i < length; ++i)
+        if (p.code[i] != p.code[p.oneAt] &&
+            (p.code[p.twoAt] == p.code[p.oneAt] || rarer(i, p.twoAt)))
+            p.twoAt = i;
+    p.one = classOf(kByteUpper[p.code[p.oneAt]]);
+    p.two = classOf(kByteUpper[p.code[p.twoAt]]);
     return p;
 }
 
-bool matchesAt(const unsigned char* at, const std::u16string& upper) {
-    for (std::size_t i = 0; i < upper.size(); ++i)
-        if (kByteUpper[at[i]] != upper[i])
-            return false;
-    return true;
+// Follows the text through the block byte by byte from candidate j (Knuth-Morris-Pratt over the
+// byte classes) until it is spelled, giving the hit, or until no start of it is pending, giving
+// -1 with `next` at the first candidate still to test. The filter never sends the follower back
+// over bytes it has followed, so a block costs time in proportion to its size whatever the
+// text and the file: a file of "a" searched for many "a" around one "b" stays as quick as any.
+std::int64_t follow(const unsigned char* buf, std::size_t n, std::size_t j, const Pattern& p,
+                    std::size_t& next) {
+    const std::size_t length = p.code.size();
+    std::size_t q = 0; // characters of the text spelled by the bytes just followed
+    for (std::size_t i = j; i < n;) {
+        const unsigned char c = kClassName[buf[i++]];
+        while (q > 0 && p.code[q] != c)
+            q = p.fallback[q];
+        if (p.code[q] == c && ++q == length)
+            return static_cast<std::int64_t>(i - length);
+        if (q == 0) {
+            next = i;
+            return -1;
+        }
+    }
+    next = n; // the block ends before the text could
+    return -1;
 }
 
-// Candidate tests over whole vectors from index j on: each candidate's first and last byte
-// against their classes, the full comparison only where both agree. They return the hit, or -1
-// with j at the first candidate left to the plain loop.
+// Candidate tests over whole vectors from index j on: each candidate's bytes at the text's two
+// rarest places against their classes, the follower only where both agree and it has not yet
+// been. They return the hit, or -1 with j at the first candidate left to the plain loop.
 #if defined(__x86_64__) || defined(__i386__)
 #define KESTRINE_AVX2 __attribute__((target("avx2")))
 
 struct Avx2Classes {
-    __m256i firstMask, firstValue, lastMask, lastValue;
+    __m256i oneMask, oneValue, twoMask, twoValue;
 };
 
-KESTRINE_AVX2 inline __m256i avx2Hits(const unsigned char* firsts, const unsigned char* lasts,
+KESTRINE_AVX2 inline __m256i avx2Hits(const unsigned char* ones, const unsigned char* twos,
                                       const Avx2Classes& c) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(firsts));
-    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lasts));
-    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(x, c.firstMask), c.firstValue),
-                            _mm256_cmpeq_epi8(_mm256_or_si256(y, c.lastMask), c.lastValue));
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ones));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(twos));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(x, c.oneMask), c.oneValue),
+                            _mm256_cmpeq_epi8(_mm256_or_si256(y, c.twoMask), c.twoValue));
 }
 
-KESTRINE_AVX2 std::int64_t scanAvx2(const unsigned char* buf, std::size_t candidates,
+KESTRINE_AVX2 std::int64_t scanAvx2(const unsigned char* buf, std::size_t n, std::size_t candidates,
                                     const Pattern& p, std::size_t& j) {
-    const unsigned char* firsts = buf + p.firstAt;
-    const unsigned char* lasts = buf + p.lastAt;
-    const Avx2Classes c{_mm256_set1_epi8(static_cast<char>(p.first.mask)),
-                        _mm256_set1_epi8(static_cast<char>(p.first.value)),
-                        _mm256_set1_epi8(static_cast<char>(p.last.mask)),
-                        _mm256_set1_epi8(static_cast<char>(p.last.value))};
-    for (; j + 64 <= candidates; j += 64) {
-        const __m256i a = avx2Hits(firsts + j, lasts + j, c);
-        const __m256i b = avx2Hits(firsts + j + 32, lasts + j + 32, c);
-        if (_mm256_testz_si256(_mm256_or_si256(a, b), _mm256_or_si256(a, b)))
-            continue;
-        std::uint64_t bits =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(a)) |
-            (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(b))} << 32);
-        for (; bits != 0; bits &= bits - 1) {
-            const std::size_t k = j + static_cast<std::size_t>(__builtin_ctzll(bits));
-            if (matchesAt(buf + k, p.upper))
-                return static_cast<std::int64_t>(k);
+    const unsigned char* ones = buf + p.oneAt;
+    const unsigned char* twos = buf + p.twoAt;
+    const Avx2Classes c{_mm256_set1_epi8(static_cast<char>(p.one.mask)),
+                        _mm256_set1_epi8(static_cast<char>(p.one.value)),
+                        _mm256_set1_epi8(static_cast<char>(p.two.mask)),
+                        _mm256_set1_epi8(static_cast<char>(p.two.value))};
+    while (j + 64 <= candidates) {
+        const __m256i a = avx2Hits(ones + j, twos + j, c);
+        const __m256i b = avx2Hits(ones + j + 32, twos + j + 32, c);
+        std::size_t next = j + 64;
+        if (!_mm256_testz_si256(_mm256_or_si256(a, b), _mm256_or_si256(a, b))) {
+            std::uint64_t bits =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(a)) |
+                (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(b))} << 32);
+            std::size_t from = j; // candidates before it were followed already
+            for (; bits != 0; bits &= bits - 1) {
+                const std::size_t k = j + static_cast<std::size_t>(__builtin_ctzll(bits));
+                if (k < from)
+                    continue;
+                if (const std::int64_t hit = follow(buf, n, k, p, from); hit >= 0)
+                    return hit;
+            }
+            next = std::max(next, from);
         }
+        j = next;
     }
     return -1;
 }
@@ -160,31 +249,37 @@ const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 #if defined(__SSE2__)
-std::int64_t scanSse2(const unsigned char* buf, std::size_t candidates, const Pattern& p,
-                      std::size_t& j) {
-    const unsigned char* firsts = buf + p.firstAt;
-    const unsigned char* lasts = buf + p.lastAt;
-    const __m128i fm = _mm_set1_epi8(static_cast<char>(p.first.mask));
-    const __m128i fv = _mm_set1_epi8(static_cast<char>(p.first.value));
-    const __m128i lm = _mm_set1_epi8(static_cast<char>(p.last.mask));
-    const __m128i lv = _mm_set1_epi8(static_cast<char>(p.last.value));
+std::int64_t scanSse2(const unsigned char* buf, std::size_t n, std::size_t candidates,
+                      const Pattern& p, std::size_t& j) {
+    const unsigned char* ones = buf + p.oneAt;
+    const unsigned char* twos = buf + p.twoAt;
+    const __m128i om = _mm_set1_epi8(static_cast<char>(p.one.mask));
+    const __m128i ov = _mm_set1_epi8(static_cast<char>(p.one.value));
+    const __m128i tm = _mm_set1_epi8(static_cast<char>(p.two.mask));
+    const __m128i tv = _mm_set1_epi8(static_cast<char>(p.two.value));
     auto hits = [&](std::size_t at) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(firsts + at));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lasts + at));
-        return _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x, fm), fv),
-                             _mm_cmpeq_epi8(_mm_or_si128(y, lm), lv));
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones + at));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(twos + at));
+        return _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x, om), ov),
+                             _mm_cmpeq_epi8(_mm_or_si128(y, tm), tv));
     };
-    for (; j + 32 <= candidates; j += 32) {
+    while (j + 32 <= candidates) {
         const __m128i a = hits(j), b = hits(j + 16);
-        if (_mm_movemask_epi8(_mm_or_si128(a, b)) == 0)
-            continue;
-        std::uint32_t bits = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
-                             (static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16);
-        for (; bits != 0; bits &= bits - 1) {
-            const std::size_t k = j + static_cast<std::size_t>(__builtin_ctz(bits));
-            if (matchesAt(buf + k, p.upper))
-                return static_cast<std::int64_t>(k);
+        std::size_t next = j + 32;
+        if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) {
+            std::uint32_t bits = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+                                 (static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16);
+            std::size_t from = j;
+            for (; bits != 0; bits &= bits - 1) {
+                const std::size_t k = j + static_cast<std::size_t>(__builtin_ctz(bits));
+                if (k < from)
+                    continue;
+                if (const std::int64_t hit = follow(buf, n, k, p, from); hit >= 0)
+                    return hit;
+            }
+            next = std::max(next, from);
         }
+        j = next;
     }
     return -1;
 }
@@ -192,7 +287,7 @@ std::int64_t scanSse2(const unsigned char* buf, std::size_t candidates, const Pa
 
 // The first index k in [0, n - L] where the text is spelled by buf[k..k+L), or -1.
 std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p) {
-    const std::size_t length = p.upper.size();
+    const std::size_t length = p.code.size();
     if (n < length)
         return -1;
     const std::size_t candidates = n - length + 1;
@@ -200,20 +295,23 @@ std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p
     std::int64_t hit = -1;
 #if defined(__x86_64__) || defined(__i386__)
     if (kHaveAvx2)
-        hit = scanAvx2(buf, candidates, p, j);
+        hit = scanAvx2(buf, n, candidates, p, j);
 #endif
 #if defined(__SSE2__)
     if (hit < 0)
-        hit = scanSse2(buf, candidates, p, j);
+        hit = scanSse2(buf, n, candidates, p, j);
 #endif
     if (hit >= 0)
         return hit;
-    const unsigned char* firsts = buf + p.firstAt;
-    const unsigned char* lasts = buf + p.lastAt;
-    for (; j < candidates; ++j) {
-        if ((firsts[j] | p.first.mask) == p.first.value &&
-            (lasts[j] | p.last.mask) == p.last.value && matchesAt(buf + j, p.upper))
-            return static_cast<std::int64_t>(j);
+    const unsigned char* ones = buf + p.oneAt;
+    const unsigned char* twos = buf + p.twoAt;
+    while (j < candidates) {
+        if ((ones[j] | p.one.mask) != p.one.value || (twos[j] | p.two.mask) != p.two.value) {
+            ++j;
+            continue;
+        }
+        if (const std::int64_t k = follow(buf, n, j, p, j); k >= 0)
+            return k;
     }
     return -1;
 }
@@ -258,34 +356,39 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     Position pos = start;
     if (last.made && pos == last.position)
         pos += length; // find next: continue behind the hit the cursor stands on
-    // Blocks never reach past the file's size, so a hit lies wholly inside the file.
-    const auto blockFits = [&](Position at) {
-        return at >= 0 && at <= fileSize && fileSize - at >= length;
-    };
-    if (!pattern.possible || !blockFits(pos))
+    // Blocks begin up to the file's size as it was measured, each read as far as its size
+    // goes: a file that has since shrunk gives short blocks, one that has grown is searched a
+    // block beyond, and a hit that begins past the measured size is not one the view can show.
+    if (!pattern.possible || pos < 0 || pos > fileSize)
         return {};
     // Blocks are read a batch at a time into one buffer taken for the whole search; a
     // batch holds no more blocks than the search can need.
-    const Position blocksLeft = (fileSize - length - pos) / step + 1;
+    const Position blocksLeft = (fileSize - pos) / step + 1;
     const auto depth = static_cast<std::size_t>(std::clamp<Position>(
         std::min<Position>(kBatchBytes / readSize, blocksLeft), 1, kBatchBlocks));
     std::vector<unsigned char> buffer(depth * static_cast<std::size_t>(readSize));
     std::vector<BlockRead> reads;
     reads.reserve(depth);
-    while (blockFits(pos)) {
+    while (pos <= fileSize) {
         reads.clear();
-        for (; reads.size() < depth && blockFits(pos); pos += step)
+        for (; reads.size() < depth && pos <= fileSize; pos += step)
             reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
-                             static_cast<std::size_t>(std::min(readSize, fileSize - pos)), 0});
+                             static_cast<std::size_t>(readSize), 0});
         platform.readBatch(file->get(), reads);
-        // A failed or short read leaves its block without candidates.
         for (const BlockRead& r : reads) {
-            if (r.got != static_cast<std::int64_t>(r.count))
+            // A failed read leaves its block without candidates; one that finds the end of the
+            // file ends the search.
+            if (r.got == 0)
+                return {};
+            if (r.got < 0)
                 continue;
-            const std::int64_t k =
-                scanBlock(static_cast<const unsigned char*>(r.buffer), r.count, pattern);
-            if (k >= 0)
+            const std::int64_t k = scanBlock(static_cast<const unsigned char*>(r.buffer),
+                                             static_cast<std::size_t>(r.got), pattern);
+            if (k >= 0) {
+                if (r.offset + k > fileSize)
+                    return {};
                 return {SearchOutcome::Found, r.offset + k};
+            }
         }
     }
     return {};

@@ -21,9 +21,11 @@ struct SearchResult {
     Position position = 0; // the hit's first byte when found
 };
 
-// Searches `fileName` (of `fileSize` bytes, opened exclusively for the search) for `text` from
-// `start`, or from behind the last hit when the search starts on it. Every search ends, and a
-// text lying wholly in the file at or after that point is found, however long it is.
+// Searches `fileName` (opened exclusively for the search) for `text` from `start`, or from
+// behind the last hit when the search starts on it. `fileSize` is the size the file was
+// measured at; it may have shrunk or grown since: a hit lies wholly in the file as it is now
+// and begins no later than `fileSize`. Every search ends, in time linear in the bytes read
+// whatever the text, and finds the first such hit however long the text is.
 SearchResult searchFile(Platform& platform, const std::string& fileName, Position fileSize,
                         Position start, const LastHit& last, std::u16string_view text);
 

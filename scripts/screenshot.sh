@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Makes docs/main-window.png from the real program on a private Xvfb: a remembered source file,
-# a start position and a length typed in, the pointer over the Copy button (its hint shows).
-# Then docs/hex-viewer.png: the hex viewer on the same file with a start and a finish picked by
-# double clicks on the bytes; then docs/about-box.png: the About box opened from the menu; then
-# docs/settings-window.png: the Settings command, a preferred source folder, the pointer over
-# the Form Colour button.
+# Makes the pictures of the README and of the manual from the real program on a private Xvfb:
+# docs/main-window.png: a remembered source file, a start position and a length typed in, the
+# pointer over the Copy button (its hint shows); docs/hex-viewer.png: the hex viewer on the same
+# file with a search hit and a start and a finish picked by double clicks on the bytes;
+# docs/about-box.png: the About box opened from the menu; docs/settings-window.png: the Settings
+# command, a preferred source folder, the pointer over the Form Colour button;
+# docs/folder-chooser.png: the folder chooser of that preferred folder with a new folder's name
+# typed in. Each picture is also copied, with fewer colours, into resources/help/ for the
+# manual (HELP_DIR= to put those elsewhere, HELP_DIR=none to leave them out).
 #
-#   scripts/screenshot.sh [main.png [hex.png [about.png [settings.png]]]]   KESTRINE=/path/to/kestrine
+#   scripts/screenshot.sh [main.png [hex.png [about.png [settings.png [chooser.png]]]]]
+#   KESTRINE=/path/to/kestrine
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,8 +19,10 @@ out=${1:-$here/docs/main-window.png}
 hex_out=${2:-$(dirname "$out")/hex-viewer.png}
 about_out=${3:-$(dirname "$out")/about-box.png}
 settings_out=${4:-$(dirname "$out")/settings-window.png}
+chooser_out=${5:-$(dirname "$out")/folder-chooser.png}
+help_dir=${HELP_DIR:-$here/resources/help}
 [ -x "$exe" ] || { echo "no executable at $exe (build first, or set KESTRINE)" >&2; exit 2; }
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
 done
 
@@ -80,6 +86,10 @@ cell() { # column row: the middle of a byte cell of the grid
 }
 xdotool mousemove --window "$viewer" 115 353 click 1 # Clear Start
 xdotool mousemove --window "$viewer" 315 353 click 1 # Clear Finish
+xdotool mousemove --window "$viewer" 440 378 click 1 # Text Search
+xdotool type --delay 20 "exact"
+xdotool mousemove --window "$viewer" 539 379 click 1 # Search: the hit is marked silver
+sleep 0.3
 # shellcheck disable=SC2046
 xdotool mousemove --window "$viewer" $(cell 5 3) click --repeat 2 --delay 60 1
 # shellcheck disable=SC2046
@@ -107,9 +117,37 @@ xdotool mousemove --window "$sid" 397 180 # over Form Colour: its hint in the st
 sleep 0.5
 import -window "$sid" "$settings_out"
 echo "wrote $settings_out"
+# The folder chooser of the preferred source folder, a new folder's name typed in.
+mkdir -p "$work/images/parts"
+cp "$work/disk.img" "$work/images/disk.img"
+printf x >"$work/images/notes.txt"
+xdotool mousemove --window "$sid" 200 266 click 1 # the path field
+xdotool key End shift+Home BackSpace
+xdotool type --delay 10 "$work/images"
+[ -n "${DEBUG_SHOTS:-}" ] && import -window "$sid" /tmp/kestrine-settings-typed.png
+xdotool mousemove --window "$sid" 419 267 click 1 # its folder button
+chooser=$(timeout 20 xdotool search --sync --onlyvisible --name '^Select Directory$' | head -n 1)
+[ -n "$chooser" ] || { echo "the folder chooser did not appear" >&2; exit 1; }
+sleep 1.5 # the folder tree is read in the background
+xdotool windowfocus --sync "$chooser" key End
+xdotool type --delay 20 "/new-part"
+sleep 0.3
+import -window "$chooser" "$chooser_out"
+echo "wrote $chooser_out"
+xdotool windowfocus --sync "$chooser" key Escape
+sleep 0.3
+
 xdotool mousemove --window "$sid" 398 374 click 1 # Exit of the settings window
 sleep 0.3
 
 xdotool mousemove --window "$id" 401 $((menu + 220)) click 1 # Exit
 wait "$app_pid" || true
 app_pid=""
+
+# The manual's copies: a palette of 256 colours keeps the help file small.
+if [ "$help_dir" != none ]; then
+  for picture in "$out" "$hex_out" "$about_out" "$settings_out" "$chooser_out"; do
+    convert "$picture" -strip -colors 256 "PNG8:$help_dir/$(basename "$picture")"
+    echo "wrote $help_dir/$(basename "$picture")"
+  done
+fi

@@ -1,5 +1,5 @@
 // The text search: its edge cases as table rows, and generated files checked against a plain
-// loop over the whole file.
+// loop over the whole file, also when the file has shrunk or grown since it was measured.
 
 #include "TestPlatform.h"
 
@@ -18,16 +18,17 @@ using namespace kestrine::testing;
 
 namespace {
 
-// The first place at or after the start (behind the last hit when the cursor is on it) where
-// every byte's upper case equals the text's, by brute force.
-std::optional<Position> reference(const std::vector<char>& file, Position start,
+// The first place at or after the start (behind the last hit when the cursor is on it) and at
+// or before the measured size where every byte's upper case equals the text's, by brute force
+// over the file as it is.
+std::optional<Position> reference(const std::vector<char>& file, Position measured, Position start,
                                   const LastHit& last, const std::u16string& text) {
     if (text.empty())
         return std::nullopt;
     if (last.made && start == last.position)
         start += static_cast<Position>(text.size());
     const auto size = static_cast<Position>(file.size());
-    for (Position j = start; j + static_cast<Position>(text.size()) <= size; ++j) {
+    for (Position j = start; j <= measured && j + static_cast<Position>(text.size()) <= size; ++j) {
         bool all = true;
         for (std::size_t i = 0; i < text.size() && all; ++i)
             all = searchUpper(static_cast<unsigned char>(file[j + i])) == searchUpper(text[i]);
@@ -74,6 +75,7 @@ struct Row {
     Position start;
     LastHit last;
     std::optional<Position> expected;
+    std::optional<Position> measured = {}; // the size the search is told, when not the file's
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -82,6 +84,14 @@ void PrintTo(const Row& row, std::ostream* out) {
 
 std::vector<Row> rows() {
     const std::string long10k = letters(10240, 1), long20k = letters(20000, 2);
+    // Texts that agree with much of the file at many places: every candidate spells a long
+    // part of the text before it fails.
+    const std::string a2000(2000, 'a'), ab1000 = [] {
+        std::string s;
+        for (int i = 0; i < 1000; ++i)
+            s += "ab";
+        return s;
+    }();
     return {
         {"xxaaaaFirstPress", 0, {{0, "xxaaaa"}}, u"aa", 1, {}, 2},
         {"xxaaaaSecondPress", 0, {{0, "xxaaaa"}}, u"aa", 2, {true, 2}, 4},
@@ -122,6 +132,29 @@ std::vector<Row> rows() {
          {},
          70001},
         {"Text20000AtFileEnd", 60000, {{40000, long20k}}, latin1(long20k), 40000, {}, 40000},
+        // Reads come back short, or reach past the measured end.
+        {"ShrunkBelowMeasured", 4000, {{100, "abc"}}, u"ABC", 0, {}, 100, 5000},
+        {"ShrunkBelowFirstBlock", 5000, {{100, "abc"}}, u"abc", 0, {}, 100, 30000},
+        {"ShrunkHitInShortBlock", 25000, {{24000, "abc"}}, u"abc", 0, {}, 24000, 40000},
+        {"GrownHitCrossingMeasuredEnd", 6000, {{4999, "abc"}}, u"abc", 0, {}, 4999, 5000},
+        {"GrownHitAtMeasuredEnd", 6000, {{5000, "abc"}}, u"abc", 10, {}, 5000, 5000},
+        {"GrownHitPastMeasuredEnd", 6000, {{5001, "abc"}}, u"abc", 0, {}, std::nullopt, 5000},
+        {"GrownSmallFile", 40, {{6, "abc"}}, u"abc", 0, {}, 6, 6},
+        {"RunOfAAroundOneB",
+         0,
+         {{0, std::string(30000, 'a')}, {25000, "b"}},
+         latin1(a2000 + "B" + a2000),
+         0,
+         {},
+         23000},
+        {"RunOfANoB", 0, {{0, std::string(30000, 'a')}}, latin1(a2000 + "b" + a2000), 0, {}, {}},
+        {"PeriodicTextBrokenOnce",
+         0,
+         {{0, ab1000 + ab1000 + ab1000 + ab1000 + ab1000 + "a" + ab1000 + ab1000}},
+         latin1(swapCase(ab1000) + "a" + ab1000),
+         1,
+         {},
+         8000},
         {"Text10240NotInFile",
          100000,
          {{500, long10k.substr(1)}},
@@ -144,18 +177,21 @@ TEST_P(SearchTable, FindsTheSameHitAsAPlainLoop) {
     }
     TempDir dir;
     writeFile(dir.file("f"), file);
-    EXPECT_EQ(reference(file, row.start, row.last, row.text), row.expected);
+    const Position measured = row.measured.value_or(static_cast<Position>(file.size()));
+    EXPECT_EQ(reference(file, measured, row.start, row.last, row.text), row.expected);
+    // The plain reads and the system's gathered ones alike.
     TestPlatform platform;
-    EXPECT_EQ(found(searchFile(platform, dir.file("f"), static_cast<Position>(file.size()),
-                               row.start, row.last, row.text)),
-              row.expected);
+    for (Platform* pf : {static_cast<Platform*>(&platform), &Platform::system()})
+        EXPECT_EQ(found(searchFile(*pf, dir.file("f"), measured, row.start, row.last, row.text)),
+                  row.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SearchTable, ::testing::ValuesIn(rows()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Files of a few case-mixed byte values and texts cut from them with their case changed, short
-// and long, from random starts and after random hits, through both ways of reading.
+// and long, from random starts and after random hits, through both ways of reading, the file
+// now and then shorter or longer than the size the search is told.
 TEST(Search, AgreesWithPlainLoopOnGeneratedFiles) {
     const std::string alphabet = "aAbB\xE9\xC9\xB5\xFF.";
     std::mt19937 gen(7);
@@ -186,13 +222,16 @@ TEST(Search, AgreesWithPlainLoopOnGeneratedFiles) {
         if (gen() % 2)
             last = {true, gen() % 2 ? start : static_cast<Position>(gen() % (size + 1))};
 
-        const auto expected = reference(file, start, last, text);
+        auto measured = static_cast<Position>(size);
+        if (gen() % 4 == 0)
+            measured = static_cast<Position>(gen() % (2 * size + 20));
+        const auto expected = reference(file, measured, start, last, text);
         // The system's gathered reads and the plain ones alike.
         for (Platform* pf : {static_cast<Platform*>(&platform), &Platform::system()}) {
-            const auto actual = found(
-                searchFile(*pf, dir.file("f"), static_cast<Position>(size), start, last, text));
-            ASSERT_EQ(actual, expected) << "round " << round << ", size " << size << ", length "
-                                        << text.size() << ", start " << start;
+            const auto actual = found(searchFile(*pf, dir.file("f"), measured, start, last, text));
+            ASSERT_EQ(actual, expected)
+                << "round " << round << ", size " << size << ", measured " << measured
+                << ", length " << text.size() << ", start " << start;
         }
     }
 }

@@ -1,9 +1,12 @@
-// The text search over a small file held in memory. Properties: whatever the file, text, start
-// and last hit, the search ends and gives what a plain loop over the whole file gives: the first
-// place at or after the start (behind the last hit when the start is on it) where every byte's
-// upper case equals the text's, a hit at position 0 and a text longer than a block included;
-// it reads the file about once, not once per candidate; a file that cannot be opened is said
-// so, and the file is closed again.
+// The text search over a small file held in memory, read both ways the search can read: block by
+// block through seek and read (in pieces, now and then), and gathered into vectored reads by the
+// system's own platform from a file in memory. Properties: whatever the file, text, start, last
+// hit and the size the search is told (the file may have shrunk or grown since), the search
+// ends and gives what a plain loop over the file as it is gives: the first place at or after
+// the start (behind the last hit when the start is on it) and at or before the told size where
+// every byte's upper case equals the text's, a hit at position 0 and a text longer than a block
+// included; it reads the file about once, not once per candidate; a file that cannot be opened
+// is said so, and the file is closed again.
 
 #include "FuzzCheck.h"
 
@@ -14,7 +17,10 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace kestrine;
@@ -27,6 +33,7 @@ class MemoryFile : public PosixPlatform {
 public:
     std::vector<std::uint8_t> bytes;
     bool refuseOpen = false;
+    bool inPieces = false; // reads stop short of the count asked, as reads may
     int open = 0;
     std::int64_t bytesRead = 0;
 
@@ -46,9 +53,11 @@ public:
     }
     Result<std::size_t> read(int handle, void* buffer, std::size_t count) override {
         require(handle == kHandle && open == 1, "read from the open file");
-        const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(count),
+        const std::size_t asked = inPieces ? std::min<std::size_t>(count, 1 + count % 4093) : count;
+        const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(asked),
                                               static_cast<std::int64_t>(bytes.size()) - at_);
-        std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
+        if (n > 0) // an empty file has no bytes to copy from
+            std::memcpy(buffer, bytes.data() + at_, static_cast<std::size_t>(n));
         at_ += n;
         bytesRead += n;
         return static_cast<std::size_t>(n);
@@ -69,6 +78,45 @@ private:
     std::int64_t at_ = 0;
 };
 
+// The same bytes in a file in memory, read through the system's own platform, whose batches of
+// overlapping blocks become vectored reads.
+class GatheredFile : public PosixPlatform {
+public:
+    int open = 0;
+    std::int64_t bytesRead = 0;
+
+    explicit GatheredFile(const std::vector<std::uint8_t>& bytes)
+        : fd_(::memfd_create("kestrine-fuzz-search", MFD_CLOEXEC)) {
+        require(fd_ >= 0, "a file in memory can be made");
+        require(::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()),
+                "the file in memory takes the bytes");
+    }
+    GatheredFile(const GatheredFile&) = delete;
+    GatheredFile& operator=(const GatheredFile&) = delete;
+    ~GatheredFile() override { ::close(fd_); }
+
+    Result<FileHandle> openExclusive(const std::string&) override {
+        Result<FileHandle> file =
+            PosixPlatform::openExclusive("/proc/self/fd/" + std::to_string(fd_));
+        open += file.ok();
+        return file;
+    }
+    void readBatch(int handle, std::span<BlockRead> reads) override {
+        require(open == 1, "read from the open file");
+        PosixPlatform::readBatch(handle, reads);
+        for (const BlockRead& r : reads)
+            bytesRead += std::max<std::int64_t>(r.got, 0);
+    }
+    Result<void> close(int handle) override {
+        require(open == 1, "the open file closed once");
+        --open;
+        return PosixPlatform::close(handle);
+    }
+
+private:
+    int fd_;
+};
+
 // Characters outside Latin-1 whose case the search has to know about, or that no byte takes.
 constexpr char16_t kOthers[] = {0x0131, 0x017F, 0x03BC, 0x039C, 0x0178, 0x212A, 0x1E9E, 0x0100};
 
@@ -76,6 +124,8 @@ struct Case {
     Position start = 0;
     LastHit last;
     bool refuseOpen = false;
+    bool inPieces = false;
+    Position told = 0; // the size the search is told
     std::u16string text;
     std::vector<std::uint8_t> file;
 };
@@ -91,10 +141,34 @@ std::size_t lengthFrom(std::uint8_t b) {
     return b < 248 ? b : kNearBlock[b - 248];
 }
 
-// Header: start (2 bytes), flags (last hit made, last hit at the start, open refused), last hit
-// (2), filler run length (1) and byte, text length (1; 0 takes the text as given, else the
-// given characters, or the filler byte, repeated), count of text bytes (1); then the text bytes
-// (0x7F n: a character of kOthers), then the file's bytes, which follow the filler run.
+// The size the search is told, from 3 bits: the file's own, or one it had before it shrank or
+// grew by a byte, half of itself, a block or more.
+Position toldSize(unsigned how, Position size) {
+    switch (how) {
+    case 1:
+        return size + 1;
+    case 2:
+        return size + 10240;
+    case 3:
+        return 2 * size + 5;
+    case 4:
+        return std::max<Position>(size - 1, 0);
+    case 5:
+        return size / 2;
+    case 6:
+        return 0;
+    case 7:
+        return std::max<Position>(size - 10240, 0);
+    default:
+        return size;
+    }
+}
+
+// Header: start (2 bytes), flags (bit 0 last hit made, 1 last hit at the start, 2 open refused,
+// 3 reads in pieces, 5 to 7 the told size), last hit (2), filler run length (1) and byte, text
+// length (1; 0 takes the text as given, else the given characters, or the filler byte,
+// repeated), count of text bytes (1); then the text bytes (0x7F n: a character of kOthers),
+// then the file's bytes, which follow the filler run.
 Case readCase(const std::uint8_t* data, std::size_t size) {
     std::uint8_t head[9] = {};
     const std::size_t taken = std::min(size, sizeof head);
@@ -112,6 +186,8 @@ Case readCase(const std::uint8_t* data, std::size_t size) {
     if (head[2] & 2)
         c.last.position = c.start;
     c.refuseOpen = (head[2] & 4) != 0;
+    c.inPieces = (head[2] & 8) != 0;
+    c.told = toldSize(head[2] >> 5, static_cast<Position>(c.file.size()));
 
     std::u16string given;
     for (std::size_t i = 0; i < textBytes; ++i) {
@@ -145,10 +221,24 @@ std::optional<Position> reference(const Case& c) {
     for (char16_t ch : c.text)
         text.push_back(searchUpper(ch));
     const auto size = static_cast<Position>(file.size());
-    for (Position j = from; j + length <= size; ++j)
+    for (Position j = from; j <= c.told && j + length <= size; ++j)
         if (file.compare(static_cast<std::size_t>(j), text.size(), text) == 0)
             return j;
     return std::nullopt;
+}
+
+// Checks one search's outcome against the plain loop.
+void check(const Case& c, const SearchResult& result, std::int64_t bytesRead) {
+    const std::optional<Position> expected = reference(c);
+    require(result.outcome != SearchOutcome::CannotOpen, "the file opens");
+    require((result.outcome == SearchOutcome::Found) == expected.has_value(),
+            "found exactly when the plain loop finds");
+    if (expected)
+        require(result.position == *expected, "the first hit at or after the start");
+    // Blocks overlap by the text's length: each byte is read about once, never once per place.
+    const auto size = static_cast<Position>(c.file.size());
+    require(bytesRead <= 2 * size + static_cast<Position>(c.text.size()) + kSearchBlockSize,
+            "the file is read about once");
 }
 
 } // namespace
@@ -158,9 +248,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryFile platform;
     platform.bytes = c.file;
     platform.refuseOpen = c.refuseOpen;
-    const auto fileSize = static_cast<Position>(c.file.size());
-    const SearchResult result =
-        searchFile(platform, "source.bin", fileSize, c.start, c.last, c.text);
+    platform.inPieces = c.inPieces;
+    const SearchResult result = searchFile(platform, "source.bin", c.told, c.start, c.last, c.text);
     require(platform.open == 0, "the file is closed again");
 
     if (c.refuseOpen) {
@@ -170,14 +259,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "a file that cannot be opened is reported");
         return 0;
     }
-    const std::optional<Position> expected = reference(c);
-    require(result.outcome != SearchOutcome::CannotOpen, "the file opens");
-    require((result.outcome == SearchOutcome::Found) == expected.has_value(),
-            "found exactly when the plain loop finds");
-    if (expected)
-        require(result.position == *expected, "the first hit at or after the start");
-    // Blocks overlap by the text's length: each byte is read about once, never once per place.
-    require(platform.bytesRead <= 2 * fileSize + static_cast<Position>(c.text.size()),
-            "the file is read about once");
+    check(c, result, platform.bytesRead);
+
+    GatheredFile gathered(c.file);
+    check(c, searchFile(gathered, "source.bin", c.told, c.start, c.last, c.text),
+          gathered.bytesRead);
+    require(gathered.open == 0, "the file in memory is closed again");
     return 0;
 }
