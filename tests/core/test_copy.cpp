@@ -409,8 +409,9 @@ TEST_P(SystemCopy, HandsOverToTheLoopWithoutLosingOrRepeatingAByte) {
     const auto& c = GetParam();
     constexpr std::size_t kBytes = 5 * 8192 + 7;
     makeSource(kBytes + 10);
-    if (c.shrink)
+    if (c.shrink) {
         ASSERT_EQ(::truncate(dir.file("src.bin").c_str(), kBytes / 2), 0);
+    }
     host.fields[Field::DestFile] = dir.file("out.bin");
     setRange("3", std::to_string(kBytes - 1));
     platform.kernelCopy = true;
