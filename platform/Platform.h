@@ -67,6 +67,12 @@ public:
     // Runs every read of `reads`, each independent of the others, and leaves the file position
     // anywhere. A failure is told read by read in `got`.
     virtual void readBatch(int handle, std::span<BlockRead> reads) = 0;
+    // Copies at most `count` bytes from `from` at `fromOffset` to `to` at `toOffset` inside the
+    // system (page cache to page cache, or extents shared), leaving both file positions as they
+    // were; returns the count copied, 0 where the source ends. Fails where the system cannot
+    // copy between these two files.
+    virtual Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
+                                          std::size_t count) = 0;
     // Closing a written file can report a delayed write error; the descriptor is gone either way.
     virtual Result<void> close(int handle) = 0;
     virtual Result<Position> sizeOf(int handle) = 0;

@@ -204,6 +204,18 @@ void PosixPlatform::readBatch(int handle, std::span<BlockRead> reads) {
     }
 }
 
+Result<std::size_t> PosixPlatform::copyRange(int from, Position fromOffset, int to,
+                                             Position toOffset, std::size_t count) {
+    auto in = static_cast<loff_t>(fromOffset), out = static_cast<loff_t>(toOffset);
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, &in, to, &out, count, 0);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            return lastFailure();
+    }
+}
+
 Result<void> PosixPlatform::close(int handle) {
     return okOrErrno(::close(handle));
 }
