@@ -93,8 +93,6 @@ public:
     virtual Result<void> deleteFile(const std::string& path) = 0;
     // The names in a folder, without "." and "..", in no particular order.
     virtual Result<std::vector<FolderEntry>> listFolder(const std::string& folder) = 0;
-    // Makes a folder and every missing folder above it; a folder already there is no failure.
-    virtual Result<void> createFolders(const std::string& path) = 0;
 
     // Bytes free for the caller on the file system holding `folder`.
     virtual Result<std::int64_t> freeBytes(const std::string& folder) = 0;
@@ -113,6 +111,9 @@ public:
     virtual bool ownedByUser(const std::string& folder) = 0;
     // Creates a folder and its missing parents, each new one private to the user.
     virtual Result<void> createFolders(const std::string& path) = 0;
+    // The same for a folder the user asks for: each new one gets the usual permissions of a new
+    // folder, which the user's umask decides.
+    virtual Result<void> createSharedFolders(const std::string& path) = 0;
     // Milliseconds on a clock suitable for elapsed times.
     virtual std::int64_t nowMs() = 0;
 

@@ -41,6 +41,22 @@ Result<void> okOrErrno(int rc) {
     return lastFailure();
 }
 
+// A folder and its missing parents, each new one with `mode` less the umask; one that is there
+// already is passed over.
+Result<void> makeFolders(const std::string& path, mode_t mode) {
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), mode) != 0 && errno != EEXIST)
+            return lastFailure();
+        if (end == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Failure{errnoText(ENOTDIR)};
+    return {};
+}
+
 // Takes the lock without waiting; a file someone else holds is "in use".
 bool lockExclusive(int fd, std::string& why) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
@@ -277,22 +293,6 @@ Result<std::vector<FolderEntry>> PosixPlatform::listFolder(const std::string& fo
     return entries;
 }
 
-Result<void> PosixPlatform::createFolders(const std::string& path) {
-    if (path.empty())
-        return Failure{errnoText(ENOENT)};
-    // Each folder from the top down; one that is there already is passed over.
-    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-        const std::string part = path.substr(0, end);
-        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-            return lastFailure();
-        if (end == std::string::npos)
-            break;
-    }
-    if (!directoryExists(path))
-        return Failure{errnoText(ENOTDIR)};
-    return {};
-}
-
 Result<std::int64_t> PosixPlatform::freeBytes(const std::string& folder) {
     struct statvfs vfs {};
     if (::statvfs(folderOrCurrent(folder).c_str(), &vfs) != 0)
@@ -368,16 +368,11 @@ bool PosixPlatform::ownedByUser(const std::string& folder) {
 }
 
 Result<void> PosixPlatform::createFolders(const std::string& path) {
-    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-        const std::string part = path.substr(0, end);
-        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return lastFailure();
-        if (end == std::string::npos)
-            break;
-    }
-    if (!directoryExists(path))
-        return Failure{errnoText(ENOTDIR)};
-    return {};
+    return makeFolders(path, 0700);
+}
+
+Result<void> PosixPlatform::createSharedFolders(const std::string& path) {
+    return makeFolders(path, 0777);
 }
 
 std::int64_t PosixPlatform::nowMs() {

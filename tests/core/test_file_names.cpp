@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kestrine;
@@ -30,16 +31,16 @@ TEST_P(FileNameText, DecodesAndGoesBack) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Names, FileNameText,
-    ::testing::Values(
-        NameCase{"Ascii", "/tmp/a b.bin", u"/tmp/a b.bin"},
-        NameCase{"Utf8", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", u"\u00e9\u20ac\U0001F600"},
-        NameCase{"StrayBytes", "name \xff\xfe.bin", u"name \xdcff\xdcfe.bin"},
-        NameCase{"Latin1", "\xe9t\xe9", u"\xdce9t\xdce9"},
-        NameCase{"CutAtTheEnd", "a\xe2\x82", u"a\xdce2\xdc82"},
-        NameCase{"Overlong", "\xc0\xaf", u"\xdcc0\xdcaf"},
-        NameCase{"EncodedSurrogate", "\xed\xa0\x80", u"\xdced\xdca0\xdc80"},
-        NameCase{"AboveUnicode", "\xf4\x90\x80\x80", u"\xdcf4\xdc90\xdc80\xdc80"},
-        NameCase{"LoneContinuation", "\x80x", u"\xdc80x"}),
+    ::testing::Values(NameCase{"Ascii", "/tmp/a b.bin", u"/tmp/a b.bin"},
+                      NameCase{"Utf8", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80",
+                               u"\u00e9\u20ac\U0001F600"},
+                      NameCase{"StrayBytes", "name \xff\xfe.bin", u"name \xdcff\xdcfe.bin"},
+                      NameCase{"Latin1", "\xe9t\xe9", u"\xdce9t\xdce9"},
+                      NameCase{"CutAtTheEnd", "a\xe2\x82", u"a\xdce2\xdc82"},
+                      NameCase{"Overlong", "\xc0\xaf", u"\xdcc0\xdcaf"},
+                      NameCase{"EncodedSurrogate", "\xed\xa0\x80", u"\xdced\xdca0\xdc80"},
+                      NameCase{"AboveUnicode", "\xf4\x90\x80\x80", u"\xdcf4\xdc90\xdc80\xdc80"},
+                      NameCase{"LoneContinuation", "\x80x", u"\xdc80x"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FileNameText, EveryShortNameGoesBackAsTheSameBytes) {
@@ -68,9 +69,13 @@ TEST(PlatformFolders, ListAndCreateKeepEveryByte) {
     TempDir dir;
     Platform& pf = Platform::system();
     const std::string nested = dir.file("bad\xff/inner\xfe");
-    ASSERT_TRUE(pf.createFolders(nested));
-    EXPECT_TRUE(pf.directoryExists(nested));
-    EXPECT_TRUE(pf.createFolders(nested)); // already there
+    ASSERT_TRUE(pf.createSharedFolders(nested));
+    EXPECT_TRUE(pf.createSharedFolders(nested)); // already there
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(nested.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u & ~mask); // not private: the user asked for it
     writeFile(dir.file("bad\xff/file\xfd.bin"), {'x'});
     ASSERT_EQ(::symlink("inner\xfe", dir.file("bad\xff/link").c_str()), 0);
 
@@ -84,7 +89,7 @@ TEST(PlatformFolders, ListAndCreateKeepEveryByte) {
                          {"file\xfd.bin", false}, {"inner\xfe", true}, {"link", true}}));
 
     EXPECT_FALSE(pf.listFolder(dir.file("missing")));
-    EXPECT_FALSE(pf.createFolders(dir.file("bad\xff/file\xfd.bin/sub")));
+    EXPECT_FALSE(pf.createSharedFolders(dir.file("bad\xff/file\xfd.bin/sub")));
 }
 
 } // namespace

@@ -217,7 +217,7 @@ void TSettingsForm::choosePath(QLineEdit* edit) {
                               : QDir::currentPath();
     if (const auto chosen = prompts().chooseDirectory(this, start)) {
         // A folder that cannot be made is not reported: the path is kept all the same.
-        (void)ctx_.platform.createFolders(nameBytes(*chosen));
+        (void)ctx_.platform.createSharedFolders(nameBytes(*chosen));
         edit->setText(*chosen);
     }
     edit->setFocus(Qt::OtherFocusReason);
