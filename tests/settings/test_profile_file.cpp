@@ -68,25 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"SectionIsNotAPrefixMatch", "[Kestrine2]\nTop=1\n", "Top", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReadLimitTest, LongValuesAreCutToTheLimitInCharacters) {
-    const std::string ascii(3000, 'a');
-    EXPECT_EQ(findProfileValue("[Kestrine]\nK=" + ascii + "\n", "Kestrine", "K"),
-              std::string(kProfileValueLimit, 'a'));
-
-    std::string exact(kProfileValueLimit, 'b');
-    EXPECT_EQ(findProfileValue("[Kestrine]\nK=" + exact + "\n", "Kestrine", "K"), exact);
-
-    // Two bytes per character: the cut falls between characters, never inside one.
+TEST(ReadLengthTest, LongValuesAreReadWhole) {
+    // Far beyond the 2047 characters a Windows profile read returns.
     std::string umlauts;
-    for (int i = 0; i < 2100; ++i)
+    for (int i = 0; i < 3000; ++i)
         umlauts += "\xC3\xBC";
-    auto cut = findProfileValue("[Kestrine]\nK=" + umlauts + "\n", "Kestrine", "K");
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(*cut, umlauts.substr(0, 2 * kProfileValueLimit));
-
-    // The quotes go first, then the limit applies to what they enclosed.
-    EXPECT_EQ(findProfileValue("[Kestrine]\nK=\"" + ascii + "\"\n", "Kestrine", "K"),
-              std::string(kProfileValueLimit, 'a'));
+    EXPECT_EQ(findProfileValue("[Kestrine]\nK=" + umlauts + "\nL=1\n", "Kestrine", "K"), umlauts);
+    const std::string ascii(100000, 'a');
+    EXPECT_EQ(findProfileValue("[Kestrine]\r\nK=\"" + ascii + "\"\r\n", "Kestrine", "K"), ascii);
 }
 
 // --- Writing into hand-written text ---
@@ -133,7 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CrLfLinesKeepTheirEnds", "[Kestrine]\r\nA=1\r\nTop=2\r\nB=3\r\n", "Top", "9",
                   "[Kestrine]\r\nA=1\r\nTop=9\r\nB=3\r\n"},
         WriteCase{"NewKeyInCrLfFile", "[Kestrine]\r\nA=1\r\n\r\n[X]\r\n", "B", "2",
-                  "[Kestrine]\r\nA=1\r\nB=2\n\r\n[X]\r\n"},
+                  "[Kestrine]\r\nA=1\r\nB=2\r\n\r\n[X]\r\n"},
+        WriteCase{"NewKeyAfterUnterminatedCrLfLine", "[Kestrine]\r\nA=1", "B", "2",
+                  "[Kestrine]\r\nA=1\r\nB=2\r\n"},
+        WriteCase{"NewSectionInCrLfFile", "; mine\r\n[X]\r\nA=1", "Top", "5",
+                  "; mine\r\n[X]\r\nA=1\r\n[Kestrine]\r\nTop=5\r\n"},
+        WriteCase{"FirstLineDecidesTheLineEnd", "[Kestrine]\nA=1\r\n", "B", "2",
+                  "[Kestrine]\nA=1\r\nB=2\n"},
         WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[Kestrine]\nTop=1\n", "Top", "9",
                   "\xEF\xBB\xBF[Kestrine]\nTop=9\n"},
         WriteCase{"CommentedOutKeyIsNotReplaced", "[Kestrine]\n;Top=1\n", "Top", "9",

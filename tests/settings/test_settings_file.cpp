@@ -5,6 +5,7 @@
 #include "FailingIO.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
+#include "settings/FileTypes.h"
 #include "settings/ProfileFile.h"
 
 #include <gtest/gtest.h>
@@ -257,6 +258,22 @@ TEST_F(SettingsFileTest, SavedSettingsReadBackTheSame) {
     expected.Left = 200;
     EXPECT_EQ(fresh.Settings, expected);
     EXPECT_EQ(freshHost.fieldText(Field::DestFile), "/out.bin");
+}
+
+TEST_F(SettingsFileTest, TwoHundredFileTypesSaveAndLoadWhole) {
+    std::vector<FileTypeRow> rows;
+    for (int i = 0; i < 200; ++i)
+        rows.push_back({"Type " + std::to_string(i) + " files", "*.t" + std::to_string(i)});
+    state.Settings.FileFilter = buildDialogFilter(rows);
+    state.Settings.FileFilter2 = buildListForm(rows);
+    ASSERT_TRUE(WriteSettings(ctx, Scope::StateAndPreferences));
+
+    AppState fresh;
+    fresh.ProgramFolder = folder.path();
+    Context freshCtx{fresh, host, Platform::system()};
+    startUp(freshCtx);
+    EXPECT_EQ(fresh.Settings.FileFilter, state.Settings.FileFilter);
+    EXPECT_EQ(loadListForm(fresh.Settings.FileFilter2), rows);
 }
 
 // --- Refused writes ---
