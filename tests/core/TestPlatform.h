@@ -45,6 +45,8 @@ inline const std::map<std::string, std::vector<Fault>>& faultsOfCalls() {
         {"copyPermissions", {Fault::IoError}},
         {"syncFile", {Fault::NoSpace, Fault::IoError}},
         {"renameFile", {Fault::NoSpace, Fault::IoError}},
+        // Locked: another process holds the lock for longer than a write waits.
+        {"tryLock", {Fault::Locked, Fault::IoError}},
     };
     return faults;
 }
@@ -70,7 +72,7 @@ inline const char* faultName(Fault f) {
 // Calls whose failure is an answer rather than an error, so either outcome can be right.
 inline bool isQueryCall(const std::string& name) {
     return name == "fileExists" || name == "directoryExists" || name == "sameFile" ||
-           name == "sizeOf" || name == "freeBytes" || name == "resolveLinks" || name == "mayModify";
+           name == "sizeOf" || name == "freeBytes" || name == "mayModify";
 }
 
 class TestPlatform : public PosixPlatform {
@@ -102,6 +104,7 @@ public:
     int reads = 0;
     int seeks = 0;
     bool failCreate = false;
+    bool lockHeldElsewhere = false;
     std::int64_t clockMs = 0;
     std::int64_t clockStep = 0;
     std::string separator = ",";
@@ -203,9 +206,10 @@ public:
     }
     std::string mountPoint(const std::string&) override { return mount; }
 
-    std::string resolveLinks(const std::string& path) override {
-        std::string why;
-        return fails("resolveLinks", why) ? path : PosixPlatform::resolveLinks(path);
+    Result<std::string> resolveLinks(const std::string& path) override {
+        if (std::string why; fails("resolveLinks", why))
+            return Failure{why};
+        return PosixPlatform::resolveLinks(path);
     }
     Result<std::optional<FileStatus>> regularFileStatus(const std::string& path) override {
         if (std::string why; fails("regularFileStatus", why))
@@ -219,6 +223,8 @@ public:
     Result<FileHandle> createTemporary(std::string& pathTemplate) override {
         if (std::string why; fails("createTemporary", why))
             return Failure{why};
+        if (failCreate)
+            return Failure{"Permission denied"};
         return opened(PosixPlatform::createTemporary(pathTemplate), true);
     }
     Result<void> copyPermissions(int handle, const std::optional<FileStatus>& from) override {
@@ -236,6 +242,21 @@ public:
             return Failure{why};
         return PosixPlatform::renameFile(from, to);
     }
+    Result<std::optional<FileHandle>> tryLock(const std::string& path) override {
+        if (std::string why; fails("tryLock", why)) {
+            if (failKind != Fault::Locked)
+                return Failure{why};
+            lockHeldElsewhere = true;
+        }
+        if (lockHeldElsewhere)
+            return std::optional<FileHandle>();
+        Result<std::optional<FileHandle>> lock = PosixPlatform::tryLock(path);
+        if (lock && *lock)
+            openHandles.insert((*lock)->get());
+        return lock;
+    }
+    // Waiting moves the test's clock instead of the real one.
+    void sleepMs(int milliseconds) override { clockMs += milliseconds; }
     std::string thousandsSeparator() override { return separator; }
     std::int64_t nowMs() override {
         std::int64_t now = clockMs;

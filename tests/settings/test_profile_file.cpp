@@ -251,27 +251,72 @@ TEST_F(ProfileFileTest, FirstWriteCreatesTheFileWithTheUsualPermissions) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
 }
 
-TEST_F(ProfileFileTest, ReplacementKeepsPermissionsAndSymbolicLinks) {
-    const std::string real = folder.file("real.ini");
-    writeFile(real, "[Kestrine]\nK=old\n");
-    ASSERT_EQ(::chmod(real.c_str(), 0604), 0);
-    ASSERT_EQ(::symlink("real.ini", path.c_str()), 0);
+// --- A symbolic link named Kestrine.ini: the file it stands for is written, never the link ---
 
-    ProfileFile file(path);
-    const Result<void> written = file.writeString("Kestrine", "K", "new");
-    ASSERT_TRUE(written) << written.why();
+struct LinkCase {
+    const char* name;
+    const char* link;   // what Kestrine.ini points to; "sub/next" points on to "../real.ini"
+    const char* target; // the file the link stands for, in the test folder
+    int mode;           // of the target before the write; -1 for no file there
+    bool written;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LinkedFileTest : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(LinkedFileTest, WritesTheFileTheLinkStandsFor) {
+    const LinkCase& c = GetParam();
+    TempFolder folder;
+    const std::string path = folder.file("Kestrine.ini");
+    const std::string target = folder.file(c.target);
+    const std::string old = "[Kestrine]\nK=old\n";
+    ASSERT_TRUE(std::filesystem::create_directory(folder.file("sub")));
+    ASSERT_EQ(::symlink("../real.ini", folder.file("sub/next").c_str()), 0);
+    if (c.mode >= 0) {
+        writeFile(target, old);
+        ASSERT_EQ(::chmod(target.c_str(), static_cast<mode_t>(c.mode)), 0);
+    }
+    ASSERT_EQ(::symlink(c.link, path.c_str()), 0);
+
+    const Result<void> written = ProfileFile(path).writeString("Kestrine", "K", "new");
+    EXPECT_EQ(written.ok(), c.written);
 
     struct stat st {};
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    ASSERT_EQ(::stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_EQ(readFile(real), "[Kestrine]\nK=new\n");
-    EXPECT_EQ(folder.names(), (std::set<std::string>{"Kestrine.ini", "real.ini"}));
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link itself was replaced";
+    if (c.written) {
+        EXPECT_EQ(readFile(target), "[Kestrine]\nK=new\n");
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        if (c.mode >= 0) {
+            EXPECT_EQ(st.st_mode & 07777, static_cast<unsigned>(c.mode));
+        }
+    } else if (c.mode >= 0) {
+        EXPECT_EQ(readFile(target), old);
+    } else {
+        EXPECT_FALSE(std::filesystem::is_regular_file(target));
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find(".ini.") == std::string::npos || name == ".Kestrine.ini.lock")
+            << "temporary file left: " << name;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkedFileTest,
+    ::testing::Values(LinkCase{"ToAFileKeepingItsPermissions", "real.ini", "real.ini", 0604, true},
+                      LinkCase{"ThroughARelativeChain", "sub/next", "real.ini", 0640, true},
+                      LinkCase{"ToAFileNotMadeYet", "sub/new.ini", "sub/new.ini", -1, true},
+                      LinkCase{"ToAReadOnlyFile", "real.ini", "real.ini", 0444, false},
+                      LinkCase{"IntoAMissingFolder", "none/new.ini", "none/new.ini", -1, false},
+                      LinkCase{"ToAFolder", "sub", "sub", -1, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProfileFileTest, UnreadableNamesGiveDefaultsAndRefuseWrites) {
     // Neither a folder nor a FIFO of that name may block or be replaced.
@@ -345,7 +390,7 @@ TEST_P(AtomicReplacementTest, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_FALSE(written.why().empty());
 
     EXPECT_EQ(readFile(path), old);
-    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
