@@ -42,11 +42,11 @@ public:
     Result<void> writeInteger(std::string_view section, std::string_view key, std::int32_t value);
     Result<void> writeBool(std::string_view section, std::string_view key, bool value);
 
+private:
     // The lock file beside the file's own name (not a link's target): the folder Kestrine keeps
     // its files in, so nothing is added to a folder a link points into.
     std::string lockPath() const;
-
-private:
+    // Waits up to kProfileLockWaitMs for the lock, polling so the wait can be given up.
     Result<FileHandle> lock();
 
     std::string path_;
