@@ -15,6 +15,25 @@
 
 namespace {
 
+// The window library lies beside the executable in the build folder and in the private library
+// folder of an installation. Loaded by its full path: a sanitizer's own dlopen would not search
+// the executable's run path.
+std::string windowLibraryPath() {
+    const std::string exe = kestrine::Platform::system().executablePath();
+    const std::string folder = exe.substr(0, exe.find_last_of('/') + 1);
+    const std::string beside = folder + kestrine::kWindowLibrary;
+    if (kestrine::Platform::system().fileExists(beside))
+        return beside;
+    return folder + KESTRINE_PRIVATE_LIBRARY_DIR "/" + kestrine::kWindowLibrary;
+}
+
+// Console lines end in CR LF. A reader that has gone must not end the run by SIGPIPE.
+void printLines(kestrine::Platform& platform, const std::string& text) {
+    platform.attachConsole();
+    platform.writeConsole(kestrine::withCrLf(text) + "\r\n");
+    platform.flushConsole();
+}
+
 // The window library, or a line on standard error saying why it cannot be used.
 template <typename F> F windowEntry(kestrine::SharedLibrary& library, const char* name) {
     F entry = library.loaded() ? library.function<F>(name) : nullptr;
@@ -40,20 +59,27 @@ int main(int argc, char** argv) {
         const bool console = platform.consoleAvailable();
         kestrine::RunCommandLine(ctx, std::vector<std::string>(argv + 1, argv + 5));
         if (!console) {
-            kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
+            kestrine::SharedLibrary windows(windowLibraryPath());
             if (auto show = windowEntry<kestrine::ShowConsoleErrorEntry>(
                     windows, kestrine::kShowConsoleErrorEntry))
                 show(argc, argv, kestrine::consoleErrorText().c_str());
         }
         return state.ExitCode;
     }
-    if (argc > 1) {
-        // The usage text always reaches standard output; the window mode adds the box. A reader
-        // that has gone must not end the run by SIGPIPE.
-        platform.attachConsole();
-        platform.writeConsole(kestrine::withCrLf(kestrine::usageText()) + "\r\n");
+    if (argc == 2) {
+        if (const auto answer = kestrine::optionText(argv[1])) {
+            if (!platform.consoleAvailable()) {
+                platform.writeStandardError(kestrine::consoleErrorText() + "\n");
+                return 1;
+            }
+            printLines(platform, *answer);
+            return 0;
+        }
     }
-    kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
+    // The usage text always reaches standard output; the window mode adds the box.
+    if (argc > 1)
+        printLines(platform, kestrine::usageText());
+    kestrine::SharedLibrary windows(windowLibraryPath());
     auto run = windowEntry<kestrine::RunWindowsEntry>(windows, kestrine::kRunWindowsEntry);
     if (!run)
         return argc > 1 ? 0 : 1;

@@ -30,6 +30,10 @@ public:
 
     std::string thousandsSeparator() override;
     std::string executablePath() override;
+    std::string environment(const std::string& name) override;
+    std::string homeFolder() override;
+    bool ownedByUser(const std::string& folder) override;
+    Result<void> createFolders(const std::string& path) override;
     std::int64_t nowMs() override;
 
     bool consoleAvailable() override;
