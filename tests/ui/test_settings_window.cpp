@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -411,6 +412,53 @@ private Q_SLOTS:
         QCOMPARE(fake->errors.size(), std::size_t{1});
         QVERIFY(fake->errors[0].endsWith(kWildcard));
         QCOMPARE(QApplication::focusWidget(), list);
+        settings->close();
+    }
+
+    void pastedLineBreakEndsTheText_data() {
+        QTest::addColumn<int>("column"); // of the first row's cell; -1: the preferred source path
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("path, LF") << -1 << "" << 0 << "/home/user/a\nb"
+                                  << "/home/user/a";
+        QTest::newRow("path, CR LF into the middle") << -1 << "/home/b" << 6 << "user/\r\nx"
+                                                     << "/home/user/b";
+        QTest::newRow("path, line separator") << -1 << "" << 0 << "/a\u2028/b"
+                                              << "/a";
+        QTest::newRow("description, paragraph separator") << 0 << "" << 0 << "Docs\u2029more"
+                                                          << "Docs";
+        QTest::newRow("type, next line") << 1 << "" << 0 << "*.doc\u0085x"
+                                         << "*.doc";
+        QTest::newRow("type, CR") << 1 << "*.d" << 3 << "oc\r"
+                                  << "*.doc";
+    }
+    void pastedLineBreakEndsTheText() {
+        QFETCH(int, column);
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, pasted);
+        QFETCH(QString, after);
+        open("PrefSourcePathSwitch=1\n");
+        QLineEdit* edit = w<QLineEdit>("PrefSourcePathEdit");
+        if (column >= 0) {
+            list->setFocus();
+            list->setCurrentCell(0, column);
+            QTest::keyClick(list, Qt::Key_F2);
+            edit = editor();
+        }
+        edit->setText(before);
+        edit->setCursorPosition(cursor);
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), after);
+        QTest::mouseClick(w("SaveBitBtn"), Qt::LeftButton);
+        QVERIFY(fake->errors.empty());
+        const QString saved = QString::fromStdString(column < 0 ? state->Settings.PrefSourcePath
+                                                                : state->Settings.FileFilter2);
+        QVERIFY2(saved.contains(after), qPrintable(saved));
+        QVERIFY(!w("SaveBitBtn")->isEnabled());
         settings->close();
     }
 

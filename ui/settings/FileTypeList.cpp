@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "ui/common/Prompts.h"
+#include "ui/settings/OneLine.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -37,6 +38,7 @@ public:
         auto* edit = new QLineEdit(parent);
         edit->setObjectName(QStringLiteral("CellEditor"));
         edit->setFrame(false);
+        keepOnOneLine(edit);
         list_->editor_ = edit;
         list_->editorIndex_ = index;
         connect(edit, &QLineEdit::textEdited, list_, &FileTypeList::stringsChanged);
