@@ -67,6 +67,10 @@ class TestSettingsWindow : public QObject, protected kestrine::testing::FreshRun
         settings->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(settings));
     }
+    // A box took the activation: the window gets it back once events run.
+    bool activeAgain() {
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == settings; });
+    }
     template <typename T = QWidget> T* w(const QString& name) {
         T* found = settings->findChild<T*>(name);
         if (!found)
@@ -107,7 +111,10 @@ class TestSettingsWindow : public QObject, protected kestrine::testing::FreshRun
     }
 
 private Q_SLOTS:
-    void init() { beginRun(); }
+    void init() {
+        beginRun();
+        fake->boxesTakeFocus = true;
+    }
 
     void cleanup() {
         form.reset();
@@ -279,6 +286,7 @@ private Q_SLOTS:
         QCOMPARE(fake->errors.size(), std::size_t{1});
         QVERIFY2(fake->errors[0].endsWith(error), qPrintable(fake->errors[0]));
         QCOMPARE(QPoint(list->currentColumn(), list->currentRow()), cell);
+        QVERIFY(activeAgain());
         QCOMPARE(QApplication::focusWidget(), list);
         QVERIFY(w("SaveBitBtn")->isEnabled());
         QCOMPARE(state->Settings.FileFilter, before.FileFilter);
@@ -378,15 +386,21 @@ private Q_SLOTS:
         QTest::keyClick(list, Qt::Key_F2);
         QTest::keyClicks(editor(), "X=");
         QCOMPARE(fake->errors.back(), "Key may not contain equals sign (\"=\")");
-        QCOMPARE(editor()->text(), "X");
-        QTest::keyClick(editor(), Qt::Key_Escape); // the edit is undone
-        QVERIFY(!editor());
+        QVERIFY(activeAgain());
+        const QString typed = editor() ? editor()->text() : QString();
+        const bool inEditor = editor() && QApplication::focusWidget() == editor();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); // the edit is undone
         QCOMPARE(list->cell(0, 0), "All Files");
+        QVERIFY(inEditor);
+        QCOMPARE(typed, "X");
+        QVERIFY(!editor());
 
         typeInto(0, 0, "programs");
         QCOMPARE(fake->errors.back(), "A key with the name of \"programs\" already exists.");
-        QVERIFY(editor()); // kept for the user to mend
+        QVERIFY(activeAgain());
+        QCOMPARE(QApplication::focusWidget(), editor()); // kept for the user to mend
         QTest::keyClick(editor(), Qt::Key_Escape);
+        QCOMPARE(list->cell(0, 0), "All Files");
 
         QTest::keyClick(list, Qt::Key_Delete, Qt::ControlModifier); // without asking
         QCOMPARE(rows(), (QStringList{"Programs=*.exe", "Zip Files=*.zip"}));
@@ -405,13 +419,41 @@ private Q_SLOTS:
         settings->close();
     }
 
-    void leavingTheListChecksTheCell() {
+    void leavingTheListWithARefusedCell_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("typed"); // left without Enter
+        QTest::addColumn<bool>("click");    // on a check box; else Tab
+        QTest::addColumn<QString>("error"); // its end
+        const QString duplicate = "A key with the name of \"zip files\" already exists.";
+        QTest::newRow("bare type, Tab") << 1 << "exe" << false << kWildcard;
+        QTest::newRow("bare type, click") << 1 << "exe" << true << kWildcard;
+        QTest::newRow("duplicate, Tab") << 0 << "zip files" << false << duplicate;
+        QTest::newRow("duplicate, click") << 0 << "zip files" << true << duplicate;
+    }
+    void leavingTheListWithARefusedCell() {
+        QFETCH(int, column);
+        QFETCH(QString, typed);
+        QFETCH(bool, click);
+        QFETCH(QString, error);
         open();
-        typeInto(1, 1, "exe");
-        QTest::keyClick(list, Qt::Key_Tab); // to the next control
+        auto* box = w<QCheckBox>("LastSourceCheckBox");
+        const bool ticked = box->isChecked();
+        list->setFocus();
+        list->setCurrentCell(0, column);
+        QTest::keyClick(list, Qt::Key_F2);
+        editor()->selectAll();
+        QTest::keyClicks(editor(), typed);
+        if (click)
+            box->setFocus(Qt::MouseFocusReason); // what the press of the click does first
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(activeAgain());
         QCOMPARE(fake->errors.size(), std::size_t{1});
-        QVERIFY(fake->errors[0].endsWith(kWildcard));
-        QCOMPARE(QApplication::focusWidget(), list);
+        QVERIFY2(fake->errors[0].endsWith(error), qPrintable(fake->errors[0]));
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus == list || list->isAncestorOf(focus), focus->metaObject()->className());
+        QTest::keyClick(focus, Qt::Key_Space);
+        QCOMPARE(box->isChecked(), ticked);
         settings->close();
     }
 
