@@ -15,6 +15,18 @@
 
 namespace {
 
+// The window library lies beside the executable in the build folder and in the private library
+// folder of an installation. Loaded by its full path: a sanitizer's own dlopen would not search
+// the executable's run path.
+std::string windowLibraryPath() {
+    const std::string exe = kestrine::Platform::system().executablePath();
+    const std::string folder = exe.substr(0, exe.find_last_of('/') + 1);
+    const std::string beside = folder + kestrine::kWindowLibrary;
+    if (kestrine::Platform::system().fileExists(beside))
+        return beside;
+    return folder + KESTRINE_PRIVATE_LIBRARY_DIR "/" + kestrine::kWindowLibrary;
+}
+
 // The window library, or a line on standard error saying why it cannot be used.
 template <typename F> F windowEntry(kestrine::SharedLibrary& library, const char* name) {
     F entry = library.loaded() ? library.function<F>(name) : nullptr;
@@ -40,7 +52,7 @@ int main(int argc, char** argv) {
         const bool console = platform.consoleAvailable();
         kestrine::RunCommandLine(ctx, std::vector<std::string>(argv + 1, argv + 5));
         if (!console) {
-            kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
+            kestrine::SharedLibrary windows(windowLibraryPath());
             if (auto show = windowEntry<kestrine::ShowConsoleErrorEntry>(
                     windows, kestrine::kShowConsoleErrorEntry))
                 show(argc, argv, kestrine::consoleErrorText().c_str());
@@ -53,7 +65,7 @@ int main(int argc, char** argv) {
         platform.attachConsole();
         platform.writeConsole(kestrine::withCrLf(kestrine::usageText()) + "\r\n");
     }
-    kestrine::SharedLibrary windows(kestrine::kWindowLibrary);
+    kestrine::SharedLibrary windows(windowLibraryPath());
     auto run = windowEntry<kestrine::RunWindowsEntry>(windows, kestrine::kRunWindowsEntry);
     if (!run)
         return argc > 1 ? 0 : 1;

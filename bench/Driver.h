@@ -5,7 +5,9 @@
 #include "core/CommandLine.h"
 #include "ui/common/Prompts.h"
 #include "ui/main/TForm1.h"
+#include "ui/main/WindowMode.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 
 #include <QString>
@@ -33,6 +35,28 @@ public:
     std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
     std::optional<QString> chooseDirectory(QWidget*, const QString&) override {
         return std::nullopt;
+    }
+};
+
+// False, after the usage line on standard error, unless the driver got `count` arguments.
+inline bool argumentsGiven(int argc, char** argv, int count, const char* usage) {
+    if (argc == count + 1)
+        return true;
+    std::fprintf(stderr, "usage: %s %s\n", argv[0], usage);
+    return false;
+}
+
+// The offscreen application, its event loop chosen as the program chooses it, with prompts
+// that never wait.
+struct OffscreenApp {
+    NoPrompts prompts;
+    std::unique_ptr<QApplication> app;
+
+    OffscreenApp(int& argc, char** argv) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        kestrine::prepareEventLoop();
+        app = std::make_unique<QApplication>(argc, argv);
+        kestrine::setPrompts(&prompts);
     }
 };
 

@@ -4,28 +4,15 @@
 //   kestrine-window-copy <source> <destination> <start> <length>   (decimal numbers)
 
 #include "Driver.h"
-#include "ui/common/Prompts.h"
 #include "ui/main/TForm1.h"
-#include "ui/main/WindowMode.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTextEdit>
 
-#include <cstdio>
-
-using kestrine::bench::NoPrompts;
-
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s <source> <destination> <start> <length>\n", argv[0]);
+    if (!kestrine::bench::argumentsGiven(argc, argv, 4, "<source> <destination> <start> <length>"))
         return 2;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    kestrine::prepareEventLoop(); // as the program itself does
-    QApplication app(argc, argv);
-    NoPrompts prompts;
-    kestrine::setPrompts(&prompts);
+    kestrine::bench::OffscreenApp offscreen(argc, argv);
 
     kestrine::bench::MainWindowRun run(argv[1]);
     kestrine::TForm1& form = *run.form;
@@ -35,5 +22,5 @@ int main(int argc, char** argv) {
     form.findChild<QPushButton*>("CopyBitBtn")->click();
 
     const QString log = form.findChild<QTextEdit*>("RichEdit1")->toPlainText();
-    return prompts.asked == 0 && log.endsWith("Copying finished.") ? 0 : 1;
+    return offscreen.prompts.asked == 0 && log.endsWith("Copying finished.") ? 0 : 1;
 }

@@ -12,7 +12,6 @@
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/main/TForm1.h"
-#include "ui/main/WindowMode.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,8 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-using kestrine::bench::NoPrompts;
 
 // Shows the viewer, searches once and closes it, instead of a modal loop waiting for a user.
 class SearchOnce : public kestrine::WindowOpener {
@@ -46,15 +43,9 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <file> <text>\n", argv[0]);
+    if (!kestrine::bench::argumentsGiven(argc, argv, 2, "<file> <text>"))
         return 2;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    kestrine::prepareEventLoop(); // as the program itself does
-    QApplication app(argc, argv);
-    NoPrompts prompts;
-    kestrine::setPrompts(&prompts);
+    kestrine::bench::OffscreenApp offscreen(argc, argv);
     SearchOnce opener;
     opener.text = QString::fromLocal8Bit(argv[2]);
     kestrine::setWindowOpener(&opener);
@@ -63,7 +54,7 @@ int main(int argc, char** argv) {
     kestrine::TForm1& form = *run.form;
     kestrine::AppState& state = run.state;
     form.findChild<QAbstractButton*>("HexViewButton")->click();
-    if (!opener.searched || prompts.asked != 0)
+    if (!opener.searched || offscreen.prompts.asked != 0)
         return 1;
     if (state.LastFound.made)
         std::printf("%lld", static_cast<long long>(state.LastFound.position));

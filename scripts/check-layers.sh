@@ -10,7 +10,7 @@ platform            platform
 platform/desktop    platform/desktop platform
 core                core platform
 settings            settings core platform
-ui/common           ui/common core platform
+ui/common           ui/common core platform/desktop platform
 ui/hexview/page     ui/hexview/page core platform
 ui/hexview          ui/hexview ui/hexview/page ui/common core platform
 ui/settings         ui/settings ui/common settings core platform

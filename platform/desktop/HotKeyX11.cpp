@@ -50,17 +50,34 @@ struct GlobalHotKey::Impl : QAbstractNativeEventFilter {
     xcb_window_t root = 0;
     xcb_keycode_t keycode = 0;
     bool active = false;
+    // A held key repeats: one press, one help. The grab sends every press and release of the
+    // key here until it is let go.
+    bool down = false;
+    bool released = false;
+    xcb_timestamp_t releasedAt = 0;
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (!active || type != "xcb_generic_event_t")
             return false;
         const auto* event = static_cast<xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7F) != XCB_KEY_PRESS)
+        const std::uint8_t kind = event->response_type & 0x7F;
+        if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
             return false;
+        // A release has the layout of a press.
         const auto* key = static_cast<const xcb_key_press_event_t*>(message);
         if (key->detail != keycode || key->event != root)
             return false;
-        if (pressed)
+        if (kind == XCB_KEY_RELEASE) {
+            down = false;
+            released = true;
+            releasedAt = key->time;
+            return true;
+        }
+        // The server repeats a held key as a release and a press of the same time, or, where
+        // the repeat is detectable, as presses alone.
+        const bool repeat = down || (released && key->time == releasedAt);
+        down = true;
+        if (!repeat && pressed)
             pressed();
         return true;
     }

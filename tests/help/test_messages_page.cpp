@@ -3,6 +3,8 @@
 // program's texts. The sources are searched wherever they lie, so files may move between
 // folders without this test noticing.
 
+#include "core/Numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,16 +89,6 @@ std::string withoutBlanks(const std::string& text) {
     return out;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Decodes the escapes of a literal's body from `i` to its closing quote; returns past it.
 std::size_t decodeLiteral(const std::string& code, std::size_t i, std::string& out) {
     while (i < code.size() && code[i] != '"') {
@@ -114,8 +106,8 @@ std::size_t decodeLiteral(const std::string& code, std::size_t i, std::string& o
             out.push_back('\r');
         else if (e == 'x') {
             int value = 0;
-            while (i < code.size() && hexValue(code[i]) >= 0)
-                value = value * 16 + hexValue(code[i++]);
+            while (i < code.size() && kestrine::hexDigit(code[i]) >= 0)
+                value = value * 16 + kestrine::hexDigit(code[i++]);
             out.push_back(static_cast<char>(value));
         } else if (e >= '0' && e <= '7') {
             int value = e - '0';

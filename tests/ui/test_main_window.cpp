@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
@@ -934,24 +935,73 @@ private Q_SLOTS:
         QVERIFY(fake->boxes.empty());
     }
 
-    void fileFilters_data() {
+    // The real dialog, shown without a modal loop: the type picked in its own list shows its
+    // description and lists the files its patterns match, folders always.
+    void fileTypesInTheRealDialog_data() {
         QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("qt");
-        QTest::newRow("default") << QString(kDefaultFileFilter)
-                                 << QStringList{"All Files (*.*) (*)", "Programs (*.exe) (*.exe)",
-                                                "Zip Files (*.zip) (*.zip)"};
-        QTest::newRow("several patterns")
-            << "Images|*.png;*.jpg" << QStringList{"Images (*.png *.jpg)"};
-        QTest::newRow("dangling description") << "Odd|*.a|Alone" << QStringList{"Odd (*.a)"};
-        QTest::newRow("empty") << "" << QStringList{};
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("listed");
+        const QString odd = "Bäck files (*.bäck)|*.bäck|Apos (*.it's)|*.it's|Images|*.PNG;*.jpg|"
+                            "Brackets|*.[a]|One letter|?.b";
+        QTest::newRow("every file")
+            << QString(kDefaultFileFilter) << 1 << "All Files (*.*)"
+            << QStringList{"1.b",   "a.bäck", "b.back", "c.it's", "d.its", "e.png",
+                           "f.jpg", "g.[a]",  "h.a",    "noext",  "sub"};
+        QTest::newRow("non-ASCII letters")
+            << odd << 1 << "Bäck files (*.bäck)" << QStringList{"a.bäck", "sub"};
+        QTest::newRow("quote") << odd << 2 << "Apos (*.it's)" << QStringList{"c.it's", "sub"};
+        QTest::newRow("several patterns, any case")
+            << odd << 3 << "Images" << QStringList{"e.png", "f.jpg", "sub"};
+        QTest::newRow("brackets are letters")
+            << odd << 4 << "Brackets" << QStringList{"g.[a]", "sub"};
+        QTest::newRow("question mark") << odd << 5 << "One letter" << QStringList{"1.b", "sub"};
+        QTest::newRow("dangling description")
+            << "Odd|*.a|Alone" << 1 << "Odd" << QStringList{"h.a", "sub"};
+        // No type at all (a file edited by hand): every file, and an empty list of types.
+        QTest::newRow("empty") << "" << 0 << QString()
+                               << QStringList{"1.b",   "a.bäck", "b.back", "c.it's",
+                                              "d.its", "e.png",  "f.jpg",  "g.[a]",
+                                              "h.a",   "noext",  "sub"};
     }
-    void fileFilters() {
+    void fileTypesInTheRealDialog() {
         QFETCH(QString, filter);
-        QFETCH(QStringList, qt);
-        QCOMPARE(qtNameFilters(filter), qt);
-        QCOMPARE(effectiveFilterIndex(0, 3), 1);
-        QCOMPARE(effectiveFilterIndex(3, 3), 3);
-        QCOMPARE(effectiveFilterIndex(4, 3), 1);
+        QFETCH(int, type);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, listed);
+        const QString folder = dir->filePath("types");
+        QVERIFY(QDir().mkpath(folder + "/sub"));
+        for (const char* name : {"1.b", "a.bäck", "b.back", "c.it's", "d.its", "e.png", "f.jpg",
+                                 "g.[a]", "h.a", "noext"})
+            testing::writeFile((folder + "/" + QString::fromUtf8(name)).toStdString(), {'x'});
+        FileDialogState state;
+        state.filter = filter;
+        state.initialDir = folder;
+        int changes = 0;
+        const std::unique_ptr<QFileDialog> dialog =
+            makeOpenDialog(nullptr, state, [&] { ++changes; });
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        if (type > 0) {
+            QCOMPARE(types->currentIndex(), 0);
+            for (int i = 1; i < type; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            QCOMPARE(types->currentText(), shown);
+            QCOMPARE(state.filterIndex, type);
+            QCOMPARE(changes, type - 1);
+        }
+        auto* view = dialog->findChild<QListView*>("listView");
+        auto names = [&] {
+            QStringList out;
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row)
+                out << view->model()->index(row, 0, root).data().toString();
+            out.sort();
+            return out;
+        };
+        QTRY_COMPARE(names(), listed);
+        dialog->reject();
     }
 };
 

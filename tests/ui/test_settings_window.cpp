@@ -140,6 +140,7 @@ private Q_SLOTS:
 
     void shownFromTheSettings() {
         open("PrefDestPathSwitch=1\nPrefDestPath=/d\n");
+        QCOMPARE(QApplication::focusWidget(), w("LastSourceCheckBox"));
         QCOMPARE(settings->size(), QSize(446, 418));
         QCOMPARE(settings->windowTitle(), "Settings");
         QCOMPARE(rows(), (QStringList{"All Files=*.*", "Programs=*.exe", "Zip Files=*.zip"}));
@@ -154,6 +155,12 @@ private Q_SLOTS:
         QCOMPARE(w("Label1")->palette().color(QPalette::WindowText), QColor(49, 99, 154));
         QCOMPARE(w("PrefDestPathEdit")->palette().color(QPalette::Text),
                  QApplication::palette().color(QPalette::Text));
+        // The disabled edit looks disabled.
+        const QPalette system = QApplication::palette();
+        QVERIFY(system.color(QPalette::Disabled, QPalette::Text) != system.color(QPalette::Text));
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::Base})
+            QCOMPARE(w("PrefSourcePathEdit")->palette().color(QPalette::Disabled, role),
+                     system.color(QPalette::Disabled, role));
 
         const QStringList order = {
             "LastSourceCheckBox",      "CloseBitBtn",          "ValueListEditor1",

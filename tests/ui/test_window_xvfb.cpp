@@ -236,6 +236,53 @@ private Q_SLOTS:
         QCOMPARE(written.readAll(), built.readAll());
     }
 
+    // Holding F1 lets the server repeat the key; one press still opens the help once, and the
+    // next press opens it again. The desktop's opener is a stand-in that notes each call.
+    void heldF1OpensTheHelpOnce() {
+        if (noDisplay())
+            QSKIP("KESTRINE_TEST_DISPLAY is not set");
+        installProgram();
+        const QString opened = dir.filePath("opened.txt");
+        QFile::remove(opened);
+        QDir(dir.path()).mkpath("bin");
+        {
+            QFile opener(dir.filePath("bin/xdg-open"));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + opened.toUtf8() + "'\n");
+            opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PATH", dir.filePath("bin") + ":" + env.value("PATH"));
+        for (const char* desktopVariable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                            "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+            env.remove(desktopVariable);
+        QProcess kestrine;
+        kestrine.setProcessEnvironment(env);
+        kestrine.start(program, {});
+        Stopper stopper{kestrine};
+        QVERIFY(kestrine.waitForStarted());
+        QDeadlineTimer deadline(30000);
+        while (visibleWindow("Kestrine").isEmpty() && !deadline.hasExpired())
+            QTest::qWait(20);
+        QVERIFY2(!visibleWindow("Kestrine").isEmpty(), "the main window never appeared");
+
+        auto calls = [&] {
+            QFile seen(opened);
+            return seen.open(QIODevice::ReadOnly) ? int(seen.readAll().count('\n')) : 0;
+        };
+        xdotool({"keydown", "F1"});
+        QTest::qWait(1500); // well past the server's repeat delay
+        xdotool({"keyup", "F1"});
+        xdotool({"key", "F1"});
+        while (calls() < 2 && !deadline.hasExpired())
+            QTest::qWait(50);
+        // Every call the program made has been started by now; let the last ones write.
+        kestrine.terminate();
+        QVERIFY(kestrine.waitForFinished(20000));
+        QTest::qWait(500);
+        QCOMPARE(calls(), 2);
+    }
+
     // Under a window manager the window is centred by its size with the frame: the frame the
     // manager reports, around the client area, sits in the middle of the screen. One Alt+X ends
     // the program.
@@ -311,6 +358,61 @@ private Q_SLOTS:
         const int outerHeight = value("Height") + top + bottom;
         QCOMPARE(value("Absolute upper-left X") - left, 1280 / 2 - outerWidth / 2);
         QCOMPARE(value("Absolute upper-left Y") - top, 1024 / 2 - outerHeight / 2);
+
+        // The outer rectangle of a shown window, once the manager has framed and placed it.
+        auto outer = [&](const QString& window) {
+            QRegularExpressionMatch frame;
+            while (!(frame = extentsLine.match(on("xprop", {"-id", window, "_NET_FRAME_EXTENTS"})))
+                        .hasMatch() &&
+                   !deadline.hasExpired())
+                QTest::qWait(20);
+            const QString geometry = on("xwininfo", {"-id", window});
+            auto number = [&](const QString& label) {
+                return QRegularExpression(label + ":\\s+(-?\\d+)")
+                    .match(geometry)
+                    .captured(1)
+                    .toInt();
+            };
+            const int l = frame.captured(1).toInt(), r = frame.captured(2).toInt(),
+                      t = frame.captured(3).toInt(), b = frame.captured(4).toInt();
+            return QRect(number("Absolute upper-left X") - l, number("Absolute upper-left Y") - t,
+                         number("Width") + l + r, number("Height") + t + b);
+        };
+        const QRect mainFrame = outer(id);
+        // Settings and About, each shown twice: the settings window's frame at the main
+        // window's corner, the About box's frame in the middle of the screen, every time.
+        struct Shown {
+            const char* keys;
+            const char* title;
+            const char* close;
+        };
+        for (const Shown& box :
+             {Shown{"alt+s", "Settings", "alt+x"}, Shown{"alt+a", "About", "Return"},
+              Shown{"alt+s", "Settings", "alt+x"}, Shown{"alt+a", "About", "Return"}}) {
+            on("xdotool", {"windowfocus", "--sync", id});
+            on("xdotool", {"key", box.keys});
+            const QString title = "^" + QString(box.title) + "$";
+            QString shown;
+            while ((shown = on("xdotool", {"search", "--onlyvisible", "--name", title}).trimmed())
+                       .isEmpty() &&
+                   !deadline.hasExpired())
+                QTest::qWait(20);
+            QVERIFY2(!shown.isEmpty(), box.title);
+            QRect frame = outer(shown);
+            const QPoint expected =
+                QString(box.title) == "About"
+                    ? QPoint(1280 / 2 - frame.width() / 2, 1024 / 2 - frame.height() / 2)
+                    : mainFrame.topLeft();
+            while ((frame = outer(shown)).topLeft() != expected && !deadline.hasExpired())
+                QTest::qWait(20);
+            QCOMPARE(frame.topLeft(), expected);
+            on("xdotool", {"windowfocus", "--sync", shown});
+            on("xdotool", {"key", box.close});
+            while (
+                !on("xdotool", {"search", "--onlyvisible", "--name", title}).trimmed().isEmpty() &&
+                !deadline.hasExpired())
+                QTest::qWait(20);
+        }
 
         on("xdotool", {"windowfocus", "--sync", id});
         on("xdotool", {"key", "alt+x"});

@@ -8,6 +8,7 @@
 #include "ui/about/WebAddresses.h"
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
+#include "ui/common/WindowPlace.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -71,9 +72,17 @@ TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::showEvent(QShowEvent* event) {
     FormShow();
-    // Centred on the screen, not over the main window.
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    // Centred on the screen, not over the main window, by the size the user sees: the frame.
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QMargins frame = windowFrame(this);
+        const QSize outer = size().grownBy(frame);
+        const QRect desktop = screen->geometry();
+        moveFrameTo(this,
+                    desktop.topLeft() + QPoint(desktop.width() / 2 - outer.width() / 2,
+                                               desktop.height() / 2 - outer.height() / 2),
+                    frame);
+    }
     QDialog::showEvent(event);
 }
 

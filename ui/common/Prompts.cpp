@@ -8,8 +8,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QSortFilterProxyModel>
 #include <QUrl>
+
+#include <algorithm>
+#include <memory>
 
 namespace kestrine {
 
@@ -33,6 +39,70 @@ public:
         }
         QFileDialog::accept();
     }
+};
+
+// One file type of a filter text: what the dialog shows, and the names it lists.
+struct FileType {
+    QString description;
+    QList<QRegularExpression> patterns; // none: every file
+};
+
+// A pattern as Windows reads it: "*" any run, "?" any one character, everything else itself,
+// without regard to case; "*.*" is every name, with a dot or without.
+QRegularExpression patternExpression(const QString& pattern) {
+    if (pattern == QLatin1String("*.*"))
+        return QRegularExpression(QStringLiteral(".*"),
+                                  QRegularExpression::DotMatchesEverythingOption);
+    QString expression;
+    for (const QChar c : pattern) {
+        if (c == QLatin1Char('*'))
+            expression += QStringLiteral(".*");
+        else if (c == QLatin1Char('?'))
+            expression += QLatin1Char('.');
+        else
+            expression += QRegularExpression::escape(QString(c));
+    }
+    return QRegularExpression(QRegularExpression::anchoredPattern(expression),
+                              QRegularExpression::CaseInsensitiveOption |
+                                  QRegularExpression::DotMatchesEverythingOption);
+}
+
+QList<FileType> fileTypes(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QList<FileType> types;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        FileType type{parts.at(i), {}};
+        for (const QString& pattern : parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            type.patterns << patternExpression(pattern.trimmed());
+        types << type;
+    }
+    return types;
+}
+
+// Qt takes only a few ASCII characters in its own patterns and blanks a type it cannot read,
+// so the dialog is given every file and this model keeps the names of the chosen type.
+class FileTypeFilter : public QSortFilterProxyModel {
+public:
+    void setPatterns(const QList<QRegularExpression>& patterns) {
+        patterns_ = patterns;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || patterns_.isEmpty())
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        if (files->isDir(index))
+            return true;
+        const QString name = files->fileName(index);
+        return std::any_of(patterns_.begin(), patterns_.end(),
+                           [&](const QRegularExpression& p) { return p.match(name).hasMatch(); });
+    }
+
+private:
+    QList<QRegularExpression> patterns_;
 };
 
 class QtPrompts : public Prompts {
@@ -74,38 +144,10 @@ public:
 
     std::optional<QString> openFileName(QWidget* parent, FileDialogState& state,
                                         const std::function<void()>& typeChanged) override {
-        OpenDialog dialog(parent, state.title);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setOption(QFileDialog::HideNameFilterDetails);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setSizeGripEnabled(true);
-        if (!state.initialDir.isEmpty())
-            dialog.setDirectory(state.initialDir);
-
-        const QStringList filters = qtNameFilters(state.filter);
-        if (!filters.isEmpty()) {
-            dialog.setNameFilters(filters);
-            dialog.selectNameFilter(
-                filters.at(effectiveFilterIndex(state.filterIndex, int(filters.size())) - 1));
-        }
-        dialog.selectFile(state.fileName);
-
-        // The dialog reports a type by its shown text, which it builds itself; its list of
-        // types keeps the order of the filters, so the row picked is the index.
-        if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
-            QObject::connect(types, &QComboBox::activated, &dialog, [&](int row) {
-                if (row < 0 || row >= filters.size())
-                    return;
-                state.filterIndex = row + 1;
-                if (typeChanged)
-                    typeChanged();
-            });
-        }
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        const std::unique_ptr<QFileDialog> dialog = makeOpenDialog(parent, state, typeChanged);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().first();
+        return dialog->selectedFiles().first();
     }
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
@@ -161,24 +203,54 @@ QString boxCaption(BoxKind kind) {
     return {};
 }
 
-QStringList qtNameFilters(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns;
-        for (QString pattern : parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            pattern = pattern.trimmed();
-            // Qt's wildcard "*.*" wants a dot; the Windows one takes every name.
-            patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
-        }
-        if (patterns.isEmpty())
-            patterns << QStringLiteral("*");
-        // The dialog shows only the text before the last bracketed group, so the description
-        // is shown exactly as written and the group after it is what Qt matches.
-        out << parts.at(i) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
-                   QLatin1Char(')');
+std::unique_ptr<QFileDialog> makeOpenDialog(QWidget* parent, FileDialogState& state,
+                                            const std::function<void()>& typeChanged) {
+    auto dialog = std::make_unique<OpenDialog>(parent, state.title);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setSizeGripEnabled(true);
+    auto* filter = new FileTypeFilter;
+    dialog->setProxyModel(filter); // the dialog owns it
+
+    const QList<FileType> types = fileTypes(state.filter);
+    // The dialog shows the text before the last bracketed group, so the description appears
+    // as written (with its blanks run together); "(*)" is a group Qt always reads.
+    QStringList names;
+    for (const FileType& type : types)
+        names << type.description + QStringLiteral(" (*)");
+    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (combo) {
+        QObject::connect(combo, &QComboBox::currentIndexChanged, filter, [filter, types](int row) {
+            filter->setPatterns(row >= 0 && row < types.size() ? types.at(row).patterns
+                                                               : QList<QRegularExpression>());
+        });
     }
-    return out;
+    if (!names.isEmpty()) {
+        dialog->setNameFilters(names);
+        // By row: two descriptions may read the same once their blanks are run together.
+        if (combo)
+            combo->setCurrentIndex(effectiveFilterIndex(state.filterIndex, int(names.size())) - 1);
+    }
+    if (!state.initialDir.isEmpty())
+        dialog->setDirectory(state.initialDir);
+    dialog->selectFile(state.fileName);
+
+    // The list of types keeps the order of the filter, so the row picked is the index.
+    if (combo) {
+        const qsizetype count = names.size();
+        QObject::connect(combo, &QComboBox::activated, dialog.get(),
+                         [&state, typeChanged, count](int row) {
+                             if (row < 0 || row >= count)
+                                 return;
+                             state.filterIndex = row + 1;
+                             if (typeChanged)
+                                 typeChanged();
+                         });
+    }
+    return dialog;
 }
 
 int effectiveFilterIndex(int filterIndex, int filterCount) {

@@ -9,8 +9,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class QFileDialog;
 class QUrl;
 class QWidget;
 
@@ -59,9 +61,12 @@ void setPrompts(Prompts* replacement);
 // The caption of a box of this kind.
 QString boxCaption(BoxKind kind);
 
-// A filter text "All Files (*.*)|*.*|Zip Files (*.zip)|*.zip" as Qt name filters. The shown
-// text stays the description; "*.*" matches every file, also one without a dot.
-QStringList qtNameFilters(const QString& filter);
+// The file-open dialog that openFileName shows, built from `state` (tests show it without a
+// modal loop). The filter text "All Files (*.*)|*.*|Zip Files (*.zip)|*.zip" gives the file
+// types: each is shown by its description and lists the names its patterns match as Windows
+// matches them ("*.*" takes every name, also one without a dot).
+std::unique_ptr<QFileDialog> makeOpenDialog(QWidget* parent, FileDialogState& state,
+                                            const std::function<void()>& typeChanged);
 // The 1-based index of the filter actually shown: out of range means the first.
 int effectiveFilterIndex(int filterIndex, int filterCount);
 

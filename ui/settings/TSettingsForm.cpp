@@ -8,6 +8,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
+#include "ui/common/WindowPlace.h"
 #include "ui/settings/OneLine.h"
 
 #include <QApplication>
@@ -43,10 +44,15 @@ TSettingsForm::TSettingsForm(Context& ctx, SettingsWindowOwner& owner, QWidget* 
     for (QWidget* own : std::initializer_list<QWidget*>{
              ui->ValueListEditor1, ui->PrefSourcePathEdit, ui->PrefDestPathEdit,
              ui->GetSourcePathButton, ui->GetDestPathButton}) {
+        // Each colour group is set on its own, so that a disabled control still looks
+        // disabled.
         QPalette system = QApplication::palette();
-        for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Text,
-                                         QPalette::ButtonText, QPalette::Base, QPalette::Button})
-            system.setColor(role, system.color(role));
+        for (QPalette::ColorGroup group :
+             {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            for (QPalette::ColorRole role :
+                 {QPalette::Window, QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                  QPalette::Base, QPalette::Button})
+                system.setColor(group, role, system.color(group, role));
         own->setPalette(system);
     }
     applyStatusBarColour(ui->StatusBar1, toQColor(systemColour(kInactiveCaption)));
@@ -78,6 +84,9 @@ TSettingsForm::TSettingsForm(Context& ctx, SettingsWindowOwner& owner, QWidget* 
             &TSettingsForm::GetDestPathButtonClick);
     connect(ui->SaveBitBtn, &QPushButton::clicked, this, &TSettingsForm::SaveBitBtnClick);
     connect(ui->CloseBitBtn, &QPushButton::clicked, this, &TSettingsForm::CloseBitBtnClick);
+    // The first showing starts at the first tab stop, where a dialog would pick its first
+    // button; later showings keep the control last used.
+    ui->LastSourceCheckBox->setFocus();
 }
 
 TSettingsForm::~TSettingsForm() = default;
@@ -90,7 +99,8 @@ void TSettingsForm::showEvent(QShowEvent* event) {
 
 void TSettingsForm::FormShow() {
     const Settings& settings = ctx_.state.Settings;
-    move(owner_.formTopLeft());
+    // The two frames share their corner; the main window's position is its frame's.
+    moveFrameTo(this, owner_.formTopLeft(), windowFrame(this));
     ui->LastSourceCheckBox->setChecked(settings.SaveLastSource);
     ui->LastDestCheckBox->setChecked(settings.SaveLastDest);
     ui->PrefSourcePathEdit->setText(QString::fromStdString(settings.PrefSourcePath));
