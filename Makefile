@@ -8,7 +8,7 @@ ARGS ?=
 
 FUZZ_RUNS ?= 1000000
 
-.PHONY: all deps build run test test-asan clean bench format fuzz
+.PHONY: all deps build run test test-asan clean bench format fuzz package
 
 all: build
 
@@ -21,6 +21,10 @@ build: deps
 
 run: build
 	@$(BUILD_DIR)/kestrine $(ARGS)
+
+# The Debian package $(BUILD_DIR)/kestrine_<version>_amd64.deb (CPack, packaging/).
+package: build
+	@cmake --build --preset $(PRESET) --target package
 
 test: deps
 	@PRESET=$(PRESET) bash scripts/run-tests.sh

@@ -27,6 +27,13 @@ std::string windowLibraryPath() {
     return folder + KESTRINE_PRIVATE_LIBRARY_DIR "/" + kestrine::kWindowLibrary;
 }
 
+// Console lines end in CR LF. A reader that has gone must not end the run by SIGPIPE.
+void printLines(kestrine::Platform& platform, const std::string& text) {
+    platform.attachConsole();
+    platform.writeConsole(kestrine::withCrLf(text) + "\r\n");
+    platform.flushConsole();
+}
+
 // The window library, or a line on standard error saying why it cannot be used.
 template <typename F> F windowEntry(kestrine::SharedLibrary& library, const char* name) {
     F entry = library.loaded() ? library.function<F>(name) : nullptr;
@@ -59,12 +66,19 @@ int main(int argc, char** argv) {
         }
         return state.ExitCode;
     }
-    if (argc > 1) {
-        // The usage text always reaches standard output; the window mode adds the box. A reader
-        // that has gone must not end the run by SIGPIPE.
-        platform.attachConsole();
-        platform.writeConsole(kestrine::withCrLf(kestrine::usageText()) + "\r\n");
+    if (argc == 2) {
+        if (const auto answer = kestrine::optionText(argv[1])) {
+            if (!platform.consoleAvailable()) {
+                platform.writeStandardError(kestrine::consoleErrorText() + "\n");
+                return 1;
+            }
+            printLines(platform, *answer);
+            return 0;
+        }
     }
+    // The usage text always reaches standard output; the window mode adds the box.
+    if (argc > 1)
+        printLines(platform, kestrine::usageText());
     kestrine::SharedLibrary windows(windowLibraryPath());
     auto run = windowEntry<kestrine::RunWindowsEntry>(windows, kestrine::kRunWindowsEntry);
     if (!run)

@@ -70,7 +70,7 @@ struct MainWindowRun {
 
     explicit MainWindowRun(const char* source) {
         initState(state, platform);
-        state.ProgramFolder = programFolder.path().toStdString() + "/";
+        state.ProgramFolder = state.HelpFolder = programFolder.path().toStdString() + "/";
         form = std::make_unique<TForm1>(state, platform);
         form->Init();
         form->AcceptFiles({QString::fromLocal8Bit(source)});

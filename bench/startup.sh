@@ -53,7 +53,7 @@ fi
 printf '\n1-byte copy, whole process (%s)\n' "$how"
 printf '%-34s %10s ms\n' "kestrine" "$(thousandths $((med[kestrine] / 1000)))"
 printf '%-34s %10s ms\n' "dd bs=1 count=1" "$(thousandths $((med[dd] / 1000)))"
-report_ratio "kestrine / dd (1-byte copy)" kestrine dd 2000
+report_ratio "kestrine / dd (1-byte copy)" kestrine dd 2000 startup-vs-dd
 
 peak() { /usr/bin/time -f %M -o rss.txt "$@" >/dev/null; tail -n 1 rss.txt; }
 k=$(peak "$kestrine" src.bin out.bin 4096d 0d)

@@ -10,8 +10,10 @@ namespace kestrine {
 
 struct AppState {
     kestrine::Settings Settings;
-    // The executable's folder with a trailing separator.
+    // Where Kestrine.ini is kept and Kestrine.chm written, each with a trailing separator: the
+    // executable's folder, or for an installed program the user's XDG folders.
     std::string ProgramFolder;
+    std::string HelpFolder;
 
     // The source as last taken over, and its size when it was last opened.
     std::string SourceFileName;

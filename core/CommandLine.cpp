@@ -70,6 +70,14 @@ std::string usageText() {
            "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
 }
 
+std::optional<std::string> optionText(std::string_view parameter) {
+    if (parameter == "--help")
+        return usageText();
+    if (parameter == "--version")
+        return "Kestrine - " + versionText();
+    return std::nullopt;
+}
+
 std::string consoleErrorText() {
     return "Error getting a handle on the standard output StdOut.";
 }
@@ -81,8 +89,9 @@ std::string noticeText() {
 void initState(AppState& state, Platform& platform) {
     state.ExitCode = 0;
     state.CommandLineError = false;
-    std::string folder = directoryPart(platform.executablePath());
-    state.ProgramFolder = folder.empty() ? "./" : folder;
+    const ProgramFolders folders = programFolders(platform);
+    state.ProgramFolder = folders.settings;
+    state.HelpFolder = folders.help;
     state.StartupTitle = "Kestrine";
 }
 

@@ -3,13 +3,19 @@
 
 #include "core/Context.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrine {
 
 // The usage text, lines separated by "\n", no line break after the last.
 std::string usageText();
+
+// What "--help" (the usage text) or "--version" (the version line) alone answers on standard
+// output, without a window; nothing for any other parameter.
+std::optional<std::string> optionText(std::string_view parameter);
 
 // The report when standard output cannot be had.
 std::string consoleErrorText();
@@ -20,7 +26,7 @@ std::string noticeText();
 // Runs command-line mode with exactly four parameters; sets state.ExitCode.
 void RunCommandLine(Context& ctx, const std::vector<std::string>& params);
 
-// Initial state of a run: exit code, error flag, program folder, start-up title.
+// Initial state of a run: exit code, error flag, the folders of its files, start-up title.
 void initState(AppState& state, Platform& platform);
 
 } // namespace kestrine

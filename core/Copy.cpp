@@ -7,13 +7,53 @@
 #include "core/Report.h"
 #include "core/Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace kestrine {
 
 namespace {
+
+// The system copies the range in chunks sized so that one takes about kChunkMs: the window
+// answers between two chunks, also on a slow drive. The first chunk is small and untimed.
+constexpr std::int64_t kChunkMs = 20;
+constexpr std::size_t kFirstChunk = std::size_t{256} << 10;
+constexpr std::size_t kLeastChunk = std::size_t{64} << 10;
+constexpr std::size_t kMostChunk = std::size_t{64} << 20;
+
+// Moves the range inside the system, chunk by chunk, with the progress and a message pass after
+// each; returns the bytes moved. It stops at the first chunk that moves nothing or fails, for
+// whatever reason (the system cannot copy between these files, a fault, the source ended): the
+// plain loop goes on from there and meets any real fault of the files itself, so a fault of the
+// shortcut alone costs only speed and every fault is reported by the read or write it hits.
+Position copyInSystem(Context& ctx, int source, int dest, Position start, Position bytes) {
+    Platform& pf = ctx.platform;
+    Position done = 0;
+    std::size_t chunk = kFirstChunk;
+    std::optional<std::int64_t> since; // when the chunk under way began
+    while (done < bytes) {
+        const auto want =
+            static_cast<std::size_t>(std::min<Position>(Position(chunk), bytes - done));
+        const Result<std::size_t> moved = pf.copyRange(source, start + done, dest, done, want);
+        if (!moved || *moved == 0)
+            break;
+        done += static_cast<Position>(std::min(*moved, want));
+        if (since) {
+            const std::int64_t took = pf.nowMs() - *since;
+            if (took < kChunkMs / 2)
+                chunk = std::min(chunk * 2, kMostChunk);
+            else if (took > kChunkMs)
+                chunk = std::max(kLeastChunk, chunk * kChunkMs / static_cast<std::size_t>(took));
+        }
+        ctx.state.CopyProgress = static_cast<double>(done) / static_cast<double>(bytes);
+        ctx.host.pumpEvents();
+        since = pf.nowMs();
+    }
+    return done;
+}
 
 // Reads exactly `count` bytes; a source that ends early has shrunk since it was measured.
 Result<void> readExactly(Platform& pf, int fd, char* buffer, std::size_t count) {
@@ -93,9 +133,6 @@ void returnToIdle(Context& ctx) {
 Result<void> copyBytes(Context& ctx, int source, const std::string& src, const std::string& dst,
                        Position start, Position bytes) {
     Platform& pf = ctx.platform;
-    // One buffer for the whole copy: memory does not grow with the range.
-    auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(kBlockSize));
-
     Result<FileHandle> destFile = pf.createExclusive(dst);
     if (!destFile)
         return Failure{"The destination file " + dst + " cannot be created: " + destFile.why()};
@@ -112,19 +149,30 @@ Result<void> copyBytes(Context& ctx, int source, const std::string& src, const s
 
     if (Result<void> r = pf.seek(source, start); !r)
         return fail(readError, r);
-    if (bytes >= kBlockSize) {
-        const std::int64_t blocks = bytes / kBlockSize;
+    const Position moved = copyInSystem(ctx, source, dest, start, bytes);
+    // The plain loop takes over at the first byte the system did not copy.
+    if (moved > 0 && moved < bytes) {
+        if (Result<void> r = pf.seek(source, start + moved); !r)
+            return fail(readError, r);
+        if (Result<void> r = pf.seek(dest, moved); !r)
+            return fail(writeError, r);
+    }
+    const Position left = bytes - moved;
+    // One buffer for the whole copy: memory does not grow with the range.
+    auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(kBlockSize));
+    if (left >= kBlockSize) {
+        const std::int64_t blocks = left / kBlockSize;
         for (std::int64_t i = 1; i <= blocks; ++i) {
             if (Result<void> r = readExactly(pf, source, buffer.get(), kBlockSize); !r)
                 return fail(readError, r);
             if (Result<void> r = writeAll(pf, dest, buffer.get(), kBlockSize); !r)
                 return fail(writeError, r);
             ctx.state.CopyProgress =
-                static_cast<double>(i * kBlockSize) / static_cast<double>(bytes);
+                static_cast<double>(moved + i * kBlockSize) / static_cast<double>(bytes);
             ctx.host.pumpEvents();
         }
     }
-    const auto remainder = static_cast<std::size_t>(bytes % kBlockSize);
+    const auto remainder = static_cast<std::size_t>(left % kBlockSize);
     if (remainder > 0) {
         if (Result<void> r = readExactly(pf, source, buffer.get(), remainder); !r)
             return fail(readError, r);

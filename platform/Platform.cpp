@@ -4,6 +4,8 @@
 
 namespace kestrine {
 
+const char* const kInstalledMarker = KESTRINE_INSTALLED_MARKER;
+
 namespace {
 
 std::string folderOf(const std::string& path) {
@@ -119,6 +121,28 @@ Result<void> replaceFile(Platform& platform, const std::string& path, std::strin
         return fail(r.failure());
     platform.syncFolder(folderOf(target));
     return {};
+}
+
+ProgramFolders programFolders(Platform& platform) {
+    const std::string exe = platform.executablePath();
+    const std::string beside =
+        exe.rfind('/') == std::string::npos ? std::string("./") : exe.substr(0, exe.rfind('/') + 1);
+    if (!platform.fileExists(beside + kInstalledMarker) && platform.ownedByUser(beside))
+        return {beside, beside};
+    auto userFolder = [&platform](const char* variable, const char* fallback) {
+        std::string base = platform.environment(variable);
+        if (base.empty() || base.front() != '/') {
+            base = platform.homeFolder();
+            while (!base.empty() && base.back() == '/')
+                base.pop_back();
+            base += fallback;
+        }
+        const std::string folder = base + (base.back() == '/' ? "" : "/") + "kestrine/";
+        // One that cannot be made is reported when a file is written there.
+        (void)platform.createFolders(folder);
+        return folder;
+    };
+    return {userFolder("XDG_CONFIG_HOME", "/.config"), userFolder("XDG_CACHE_HOME", "/.cache")};
 }
 
 } // namespace kestrine

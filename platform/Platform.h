@@ -36,6 +36,15 @@ struct BlockRead {
     std::int64_t got = 0;
 };
 
+// Where a run keeps its settings file and writes its help file, each with a trailing separator.
+struct ProgramFolders {
+    std::string settings;
+    std::string help;
+};
+
+// Where an installed executable finds its desktop entry, relative to its own folder.
+extern const char* const kInstalledMarker;
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -58,6 +67,12 @@ public:
     // Runs every read of `reads`, each independent of the others, and leaves the file position
     // anywhere. A failure is told read by read in `got`.
     virtual void readBatch(int handle, std::span<BlockRead> reads) = 0;
+    // Copies at most `count` bytes from `from` at `fromOffset` to `to` at `toOffset` inside the
+    // system (page cache to page cache, or extents shared), leaving both file positions as they
+    // were; returns the count copied, 0 where the source ends. Fails where the system cannot
+    // copy between these two files.
+    virtual Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
+                                          std::size_t count) = 0;
     // Closing a written file can report a delayed write error; the descriptor is gone either way.
     virtual Result<void> close(int handle) = 0;
     virtual Result<Position> sizeOf(int handle) = 0;
@@ -79,6 +94,14 @@ public:
     virtual std::string thousandsSeparator() = 0;
     // Full path of the running executable; empty when it cannot be found.
     virtual std::string executablePath() = 0;
+    // The value of an environment variable; empty when it is unset.
+    virtual std::string environment(const std::string& name) = 0;
+    // The running user's home folder: $HOME, else the user database's entry.
+    virtual std::string homeFolder() = 0;
+    // The folder exists and belongs to the running user.
+    virtual bool ownedByUser(const std::string& folder) = 0;
+    // Creates a folder and its missing parents, each new one private to the user.
+    virtual Result<void> createFolders(const std::string& path) = 0;
     // Milliseconds on a clock suitable for elapsed times.
     virtual std::int64_t nowMs() = 0;
 
@@ -169,6 +192,13 @@ Result<std::optional<std::string>> loadFile(Platform& platform, const std::strin
 // A read-only file is refused. On failure the old file is untouched and no temporary file is
 // left.
 Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content);
+
+// Beside the executable when it runs from a folder its user owns (a build folder, a copy).
+// An installed executable (its desktop entry where the installation puts it) or one in
+// someone else's folder uses $XDG_CONFIG_HOME/kestrine/ and $XDG_CACHE_HOME/kestrine/
+// (~/.config and ~/.cache where unset or relative), created here; so it never writes into its
+// installation, also not as root.
+ProgramFolders programFolders(Platform& platform);
 
 // Converts UTF-8 text to the character set `codeset` names, replacing what it cannot hold by "?".
 std::string toCodeset(std::string_view utf8, const std::string& codeset);

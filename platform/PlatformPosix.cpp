@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -203,6 +204,18 @@ void PosixPlatform::readBatch(int handle, std::span<BlockRead> reads) {
     }
 }
 
+Result<std::size_t> PosixPlatform::copyRange(int from, Position fromOffset, int to,
+                                             Position toOffset, std::size_t count) {
+    auto in = static_cast<loff_t>(fromOffset), out = static_cast<loff_t>(toOffset);
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, &in, to, &out, count, 0);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            return lastFailure();
+    }
+}
+
 Result<void> PosixPlatform::close(int handle) {
     return okOrErrno(::close(handle));
 }
@@ -286,6 +299,42 @@ std::string PosixPlatform::executablePath() {
             return std::string(buf.data(), static_cast<std::size_t>(n));
         buf.resize(buf.size() * 2);
     }
+}
+
+std::string PosixPlatform::environment(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::string(value) : std::string();
+}
+
+std::string PosixPlatform::homeFolder() {
+    std::string home = environment("HOME");
+    if (!home.empty())
+        return home;
+    std::vector<char> buf(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buf.data(), buf.size(), &found) == 0 && found &&
+        found->pw_dir)
+        home = found->pw_dir;
+    return home;
+}
+
+bool PosixPlatform::ownedByUser(const std::string& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+Result<void> PosixPlatform::createFolders(const std::string& path) {
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return lastFailure();
+        if (end == std::string::npos)
+            break;
+    }
+    if (!directoryExists(path))
+        return Failure{errnoText(ENOTDIR)};
+    return {};
 }
 
 std::int64_t PosixPlatform::nowMs() {

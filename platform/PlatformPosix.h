@@ -17,6 +17,8 @@ public:
     // few KiB, each overlapping the one before, and a call per block costs more than the reading
     // itself on a machine where calls are dear.
     void readBatch(int handle, std::span<BlockRead> reads) override;
+    Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
+                                  std::size_t count) override;
     Result<void> close(int handle) override;
     Result<Position> sizeOf(int handle) override;
 
@@ -30,6 +32,10 @@ public:
 
     std::string thousandsSeparator() override;
     std::string executablePath() override;
+    std::string environment(const std::string& name) override;
+    std::string homeFolder() override;
+    bool ownedByUser(const std::string& folder) override;
+    Result<void> createFolders(const std::string& path) override;
     std::int64_t nowMs() override;
 
     bool consoleAvailable() override;

@@ -12,6 +12,8 @@ packages=(
   # Opening the help: xdg-open (which asks `file` for the type) and a viewer for compiled help.
   xdg-utils file xchm
   time util-linux coreutils locales ripgrep
+  # The Debian package: icons drawn from the SVG, dpkg-shlibdeps, and the checks of its test.
+  librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
 )
 if [ "${1:-}" = "fuzz" ]; then
   # libclang-rt-dev brings libclang_rt.fuzzer for the default clang.

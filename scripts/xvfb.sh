@@ -4,7 +4,9 @@
 start_xvfb() {
   local geometry=${1:-1280x1024x24} numberfile
   numberfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+  # -noreset: a server resets when its last client leaves and refuses new clients meanwhile, so
+  # a probe or an xdotool call that ends just before the program connects would turn it away.
+  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -noreset 3>"$numberfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$numberfile" ] && break

@@ -3,6 +3,7 @@
 
 #include "platform/PlatformPosix.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,9 +18,10 @@
 namespace kestrine::testing {
 
 // How the call chosen by TestPlatform::failCallAt fails. Partial moves half of the bytes and
-// succeeds (as reads and writes may); Short reads nothing (the file ended early) or writes half
-// and then finds the disk full.
-enum class Fault { Partial, Short, NoSpace, IoError, Locked, CloseFails };
+// succeeds (as reads, writes and system copies may); Short reads or copies nothing (the file
+// ended early) or writes half and then finds the disk full; Refused is a system copy the
+// system cannot make between the two files.
+enum class Fault { Partial, Short, NoSpace, IoError, Locked, CloseFails, Refused };
 
 // The ways each counted call can really fail; a query that fails answers "no" (or -1, or the
 // name unresolved).
@@ -30,6 +32,7 @@ inline const std::map<std::string, std::vector<Fault>>& faultsOfCalls() {
         {"createExclusive", {Fault::Locked, Fault::NoSpace, Fault::IoError}},
         {"seek", {Fault::IoError}},
         {"read", {Fault::Partial, Fault::Short, Fault::IoError}},
+        {"copyRange", {Fault::Partial, Fault::Short, Fault::IoError, Fault::Refused}},
         {"write", {Fault::Partial, Fault::Short, Fault::NoSpace, Fault::IoError}},
         {"close", {Fault::CloseFails}},
         {"sizeOf", {Fault::IoError}},
@@ -63,6 +66,8 @@ inline const char* faultName(Fault f) {
         return "locked";
     case Fault::CloseFails:
         return "close fails";
+    case Fault::Refused:
+        return "refused";
     }
     return "?";
 }
@@ -102,6 +107,12 @@ public:
     int reads = 0;
     int seeks = 0;
     bool failCreate = false;
+    // The system copies ranges; otherwise it refuses every one as between two file systems and
+    // the copy reads and writes. At most kernelChunk bytes a copy when not 0.
+    bool kernelCopy = false;
+    std::size_t kernelChunk = 0;
+    int refuseRangeAt = 0; // 1-based number of the system copy refused; 0 never
+    int copyRanges = 0;
     std::int64_t clockMs = 0;
     std::int64_t clockStep = 0;
     std::string separator = ",";
@@ -161,6 +172,25 @@ public:
     }
     // Read by read through seek and read, so that their faults reach the batch too.
     void readBatch(int h, std::span<BlockRead> batch) override { readBatchPlain(*this, h, batch); }
+    Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
+                                  std::size_t n) override {
+        if (!kernelCopy)
+            return Failure{"Invalid cross-device link"};
+        if (++copyRanges == refuseRangeAt)
+            return Failure{"Invalid cross-device link"};
+        if (kernelChunk > 0)
+            n = std::min(n, kernelChunk);
+        if (std::string why; fails("copyRange", why)) {
+            if (failKind == Fault::Partial)
+                return PosixPlatform::copyRange(from, fromOffset, to, toOffset, (n + 1) / 2);
+            if (failKind == Fault::Short)
+                return std::size_t{0};
+            if (failKind == Fault::Refused)
+                return Failure{"Invalid cross-device link"};
+            return Failure{why};
+        }
+        return PosixPlatform::copyRange(from, fromOffset, to, toOffset, n);
+    }
     Result<void> close(int h) override {
         const bool written = writtenHandles.erase(h) > 0;
         openHandles.erase(h);

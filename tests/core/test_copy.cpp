@@ -393,6 +393,62 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Create", 0, 0, 0, true, " cannot be created: Permission denied"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct SystemCopyCase {
+    const char* name;
+    int refuseRangeAt; // the system copy refused, 0 never
+    int failWriteAt;
+    bool shrink;          // the source lost half of its bytes after it was measured
+    const char* expected; // the text after the file name; empty: the copy finishes
+};
+
+class SystemCopy : public CopyTest, public ::testing::WithParamInterface<SystemCopyCase> {};
+
+// The system copies chunks until it refuses; the read and write loop goes on from there, never
+// copying a byte twice or skipping one, and its faults are reported as ever.
+TEST_P(SystemCopy, HandsOverToTheLoopWithoutLosingOrRepeatingAByte) {
+    const auto& c = GetParam();
+    constexpr std::size_t kBytes = 5 * 8192 + 7;
+    makeSource(kBytes + 10);
+    if (c.shrink) {
+        ASSERT_EQ(::truncate(dir.file("src.bin").c_str(), kBytes / 2), 0);
+    }
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    setRange("3", std::to_string(kBytes - 1));
+    platform.kernelCopy = true;
+    platform.kernelChunk = 10000;
+    platform.refuseRangeAt = c.refuseRangeAt;
+    platform.failWriteAt = c.failWriteAt;
+    ExecuteCopy(ctx);
+
+    if (*c.expected == '\0') {
+        EXPECT_EQ(readFile(dir.file("out.bin")), slice(3, kBytes));
+        EXPECT_TRUE(host.boxes.empty());
+    } else {
+        const bool writing = c.failWriteAt > 0;
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{
+                                  (writing ? "The destination file " : "The source file ") +
+                                  dir.file(writing ? "out.bin" : "src.bin") + c.expected});
+        EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+    }
+    if (c.refuseRangeAt == 0 && !c.shrink) {
+        // Each chunk lets the window answer; the reads and writes never ran.
+        EXPECT_EQ(host.pumps, platform.copyRanges);
+        EXPECT_EQ(state.CopyProgress, 1.0);
+        EXPECT_EQ(platform.writes, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SystemCopy,
+    ::testing::Values(SystemCopyCase{"AllInTheSystem", 0, 0, false, ""},
+                      SystemCopyCase{"RefusedAtOnce", 1, 0, false, ""},
+                      SystemCopyCase{"RefusedAfterTwoChunks", 3, 0, false, ""},
+                      SystemCopyCase{"WriteFailsAfterTheHandOver", 2, 2, false,
+                                     " cannot be written: No space left on device"},
+                      SystemCopyCase{"SourceShrank", 0, 0, true,
+                                     " cannot be read: it ended before the range was copied"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CopyTest, ASourceThatShrankSinceItWasMeasured) {
     makeSource(20000);
     ::truncate(dir.file("src.bin").c_str(), 10000);

@@ -2,7 +2,8 @@
 // behaviours: a failure never reports "Copying finished.", never changes the source, never
 // leaves a partial destination or an open file, and ends in exit status 1 on the console and
 // with the window back to idle. Calls whose failure loses nothing (half a read, closing the
-// source) still give the exact copy.
+// source, any failure of the system's own copy, which the read and write loop takes over from
+// the bytes already copied) still give the exact copy.
 
 #include "FakeHost.h"
 #include "TestPlatform.h"
@@ -33,9 +34,14 @@ enum class Behaviour { Console, Window };
 // A destination that exists is replaced (the window asks first and is answered Yes).
 enum class Destination { New, Existing };
 
+// The system copies the range in chunks of 10,000 bytes, or refuses and the copy reads and
+// writes.
+enum class Route { ReadWrite, System };
+
 struct Walk {
     Behaviour behaviour;
     Destination destination;
+    Route route = Route::ReadWrite;
 };
 
 std::string hexParameter(std::size_t value) {
@@ -75,6 +81,8 @@ Outcome runCopy(Walk walk, int failAt, Fault fault) {
 
     AppState state;
     TestPlatform platform;
+    platform.kernelCopy = walk.route == Route::System;
+    platform.kernelChunk = 10000;
     if (behaviour == Behaviour::Console) {
         ConsoleHost host(state, platform);
         Context ctx{state, host, platform};
@@ -126,8 +134,14 @@ TEST_P(FaultWalk, EveryCallFailedInEveryWayLosesNothing) {
     ASSERT_TRUE(clean.finished);
     ASSERT_EQ(clean.dest, clean.expected);
     ASSERT_NE(clean.exitCode, std::optional<int>(1));
-    // The walk must see the block loop: reads and writes of every block.
-    ASSERT_GE(std::count(clean.calls.begin(), clean.calls.end(), "write"), 4);
+    // The walk must see the block loop (reads and writes of every block) or the chunks the
+    // system copies.
+    if (walk.route == Route::System) {
+        ASSERT_GE(std::count(clean.calls.begin(), clean.calls.end(), "copyRange"), 3);
+        ASSERT_EQ(std::count(clean.calls.begin(), clean.calls.end(), "write"), 0);
+    } else {
+        ASSERT_GE(std::count(clean.calls.begin(), clean.calls.end(), "write"), 4);
+    }
 
     int points = 0, failures = 0;
     for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
@@ -141,9 +155,11 @@ TEST_P(FaultWalk, EveryCallFailedInEveryWayLosesNothing) {
             EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
             EXPECT_TRUE(run.idle);
             const bool query = isQueryCall(call);
-            // Half a transfer or a failed close of the source loses nothing: the copy completes.
+            // Half a transfer, a failed close of the source or a failed system copy loses
+            // nothing: the copy completes.
             const bool harmless = fault == Fault::Partial || run.failureUnseen ||
-                                  (call == "close" && !run.failedWrittenClose);
+                                  (call == "close" && !run.failedWrittenClose) ||
+                                  call == "copyRange";
             if (!query) {
                 EXPECT_EQ(run.finished, harmless);
             }
@@ -164,25 +180,27 @@ TEST_P(FaultWalk, EveryCallFailedInEveryWayLosesNothing) {
             }
         }
     }
-    std::printf("%s, %s destination: %zu calls in a clean run, %d failure points walked, %d of "
+    std::printf("%s%s, %s destination: %zu calls in a clean run, %d failure points walked, %d of "
                 "them failures\n",
+                walk.route == Route::System ? "system copy, " : "",
                 behaviour == Behaviour::Console ? "console" : "window",
                 walk.destination == Destination::New ? "new" : "existing", clean.calls.size(),
                 points, failures);
 }
 
-INSTANTIATE_TEST_SUITE_P(Behaviours, FaultWalk,
-                         ::testing::Values(Walk{Behaviour::Console, Destination::New},
-                                           Walk{Behaviour::Console, Destination::Existing},
-                                           Walk{Behaviour::Window, Destination::New},
-                                           Walk{Behaviour::Window, Destination::Existing}),
-                         [](const auto& info) {
-                             return std::string(info.param.behaviour == Behaviour::Console
-                                                    ? "Console"
-                                                    : "Window") +
-                                    (info.param.destination == Destination::New
-                                         ? "NewDestination"
-                                         : "ExistingDestination");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Behaviours, FaultWalk,
+    ::testing::Values(Walk{Behaviour::Console, Destination::New},
+                      Walk{Behaviour::Console, Destination::Existing},
+                      Walk{Behaviour::Window, Destination::New},
+                      Walk{Behaviour::Window, Destination::Existing},
+                      Walk{Behaviour::Console, Destination::New, Route::System},
+                      Walk{Behaviour::Window, Destination::Existing, Route::System}),
+    [](const auto& info) {
+        return std::string(info.param.behaviour == Behaviour::Console ? "Console" : "Window") +
+               (info.param.destination == Destination::New ? "NewDestination"
+                                                           : "ExistingDestination") +
+               (info.param.route == Route::System ? "SystemCopy" : "");
+    });
 
 } // namespace

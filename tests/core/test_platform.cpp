@@ -10,6 +10,7 @@
 #include <clocale>
 #include <fcntl.h>
 #include <functional>
+#include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -197,6 +198,104 @@ TEST(PlatformFiles, BatchedReadsAgreeWithPlainReads) {
         for (const BlockRead& r : refused)
             EXPECT_EQ(r.got, -1);
     }
+}
+
+// Where the settings and help files go, from where the executable lies and the environment.
+class FolderPlatform : public PosixPlatform {
+public:
+    std::string exe, home = "/home/u";
+    std::map<std::string, std::string> env;
+    bool marker = false, owned = true;
+    std::vector<std::string> created;
+
+    std::string executablePath() override { return exe; }
+    std::string environment(const std::string& name) override {
+        return env.count(name) ? env[name] : std::string();
+    }
+    std::string homeFolder() override { return home; }
+    bool fileExists(const std::string& path) override {
+        return marker && path == exe.substr(0, exe.rfind('/') + 1) + kInstalledMarker;
+    }
+    bool ownedByUser(const std::string&) override { return owned; }
+    Result<void> createFolders(const std::string& path) override {
+        created.push_back(path);
+        return {};
+    }
+};
+
+struct FoldersCase {
+    const char* name;
+    std::string exe;
+    bool marker, owned;
+    std::map<std::string, std::string> env;
+    std::string home;
+    std::string settings, help;
+};
+
+void PrintTo(const FoldersCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProgramFoldersRule : public ::testing::TestWithParam<FoldersCase> {};
+
+TEST_P(ProgramFoldersRule, BesideAnOwnedCopyInXdgFoldersWhenInstalled) {
+    const FoldersCase& c = GetParam();
+    FolderPlatform pf;
+    pf.exe = c.exe;
+    pf.marker = c.marker;
+    pf.owned = c.owned;
+    pf.env = c.env;
+    pf.home = c.home;
+    const ProgramFolders folders = programFolders(pf);
+    EXPECT_EQ(folders.settings, c.settings);
+    EXPECT_EQ(folders.help, c.help);
+    // Only the user's own folders are made, never the program's.
+    if (c.settings == c.help)
+        EXPECT_TRUE(pf.created.empty());
+    else
+        EXPECT_EQ(pf.created, (std::vector<std::string>{c.settings, c.help}));
+}
+
+const std::map<std::string, std::string> kXdg = {{"XDG_CONFIG_HOME", "/x/conf"},
+                                                 {"XDG_CACHE_HOME", "/x/cache/"}};
+
+const std::map<std::string, std::string> kUnset;
+const std::map<std::string, std::string> kRelative = {{"XDG_CONFIG_HOME", "conf"},
+                                                      {"XDG_CACHE_HOME", "cache"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProgramFoldersRule,
+    ::testing::Values(
+        FoldersCase{"BuildFolder", "/src/build/kestrine", false, true, kXdg, "/home/u",
+                    "/src/build/", "/src/build/"},
+        FoldersCase{"NoExecutablePath", "", false, true, kXdg, "/home/u", "./", "./"},
+        FoldersCase{"Installed", "/usr/bin/kestrine", true, true, kXdg, "/root",
+                    "/x/conf/kestrine/", "/x/cache/kestrine/"},
+        FoldersCase{"InstalledIntoTheUsersPrefix", "/home/u/.local/bin/kestrine", true, true,
+                    kUnset, "/home/u", "/home/u/.config/kestrine/", "/home/u/.cache/kestrine/"},
+        FoldersCase{"SomeoneElsesFolder", "/opt/k/kestrine", false, false, kUnset, "/home/u/",
+                    "/home/u/.config/kestrine/", "/home/u/.cache/kestrine/"},
+        FoldersCase{"RelativeXdgValuesAreIgnored", "/usr/bin/kestrine", true, true, kRelative,
+                    "/home/u", "/home/u/.config/kestrine/", "/home/u/.cache/kestrine/"},
+        FoldersCase{"HomeIsTheRoot", "/usr/bin/kestrine", true, true, kUnset, "/",
+                    "/.config/kestrine/", "/.cache/kestrine/"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlatformFolders, CreatedPrivateWithTheirParentsAndOwned) {
+    TempDir dir;
+    Platform& pf = Platform::system();
+    Result<void> made = pf.createFolders(dir.file("a/b/kestrine/"));
+    ASSERT_TRUE(made) << made.why();
+    EXPECT_TRUE(pf.createFolders(dir.file("a/b/kestrine/"))); // already there
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("a/b/kestrine").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(pf.ownedByUser(dir.file("a/b/kestrine/")));
+    EXPECT_FALSE(pf.ownedByUser(dir.file("missing/")));
+    writeFile(dir.file("file"), {'x'});
+    Result<void> refused = pf.createFolders(dir.file("file/kestrine/"));
+    ASSERT_FALSE(refused);
+    EXPECT_FALSE(refused.why().empty());
 }
 
 } // namespace

@@ -99,7 +99,25 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"src.bin", "out.bin"},
                       std::vector<std::string>{"src.bin", "out.bin", "0d"},
                       std::vector<std::string>{"src.bin", "out.bin", "0d", "0d", "extra"},
-                      std::vector<std::string>{"src.bin", "out.bin", "0d", "0d", "a", "b"}));
+                      std::vector<std::string>{"src.bin", "out.bin", "0d", "0d", "a", "b"},
+                      // Only the exact words alone are options.
+                      std::vector<std::string>{"--Version"}, std::vector<std::string>{"-h"},
+                      std::vector<std::string>{"--help", "--version"}));
+
+// "--version" and "--help" alone answer on standard output, with no display, and write nothing.
+TEST_F(CommandLineTest, VersionAndHelpAnswerOnStandardOutput) {
+    for (const auto& [option, answer] :
+         {std::pair{"--version", crlf({"Kestrine - " KESTRINE_E2E_VERSION_TEXT})},
+          std::pair{"--help", usage()}}) {
+        RunResult r = run({option});
+        ASSERT_TRUE(r.exited) << r;
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.out, answer);
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_TRUE(listing().empty());
+    EXPECT_FALSE(fs::exists(progDir() / "Kestrine.ini"));
+}
 
 TEST_F(CommandLineTest, RunsWithoutAnyDisplayOrQtPlatform) {
     // Not even a runtime folder: anything that reached for the window system would abort or

@@ -97,6 +97,7 @@ TEST_P(StreamStatus, EndsWithItsOwnStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, StreamStatus,
     ::testing::Values(StatusCase{"UsageToAReaderThatWentAway", {"a"}, false, false, 0},
+                      StatusCase{"VersionToAClosedStdout", {"--version"}, true, false, 1},
                       StatusCase{"ClosedStdoutWithAnUnreachableDisplay",
                                  {"src.bin", "out.bin", "0d", "9d"},
                                  true,

@@ -25,7 +25,7 @@ struct FreshRun {
         platform = std::make_unique<TestPlatform>();
         state = std::make_unique<AppState>();
         initState(*state, *platform);
-        state->ProgramFolder = dir->path().toStdString() + "/";
+        state->ProgramFolder = state->HelpFolder = dir->path().toStdString() + "/";
         fake = std::make_unique<FakePrompts>();
         setPrompts(fake.get());
     }

@@ -93,7 +93,7 @@ private Q_SLOTS:
         testing::writeFile(file.toStdString(), data);
 
         initState(state, platform);
-        state.ProgramFolder = dir.path().toStdString() + "/";
+        state.ProgramFolder = state.HelpFolder = dir.path().toStdString() + "/";
         setPrompts(&fake);
         setWindowOpener(&opener);
         TForm1 form(state, platform);

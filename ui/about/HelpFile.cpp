@@ -62,8 +62,8 @@ bool ensureHelpFile(Platform& platform, const std::string& path, std::string_vie
     return true;
 }
 
-void openHelp(Platform& platform, const std::string& programFolder, QWidget* owner) {
-    const std::string path = programFolder + kHelpFileName;
+void openHelp(Platform& platform, const std::string& helpFolder, QWidget* owner) {
+    const std::string path = helpFolder + kHelpFileName;
     const QByteArray bytes = helpResource();
     std::string error;
     if (!ensureHelpFile(platform, path, std::string_view(bytes.constData(), bytes.size()), error)) {

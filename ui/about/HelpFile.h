@@ -1,6 +1,7 @@
 #pragma once
-// The manual travels inside the executable as a compiled HTML help file; Help writes it next to
-// the executable when it is missing or differs, then hands it to the desktop's viewer.
+// The manual travels inside the executable as a compiled HTML help file; Help writes it to the
+// help folder (beside the executable, or the user's cache folder for an installed program) when
+// it is missing or differs, then hands it to the desktop's viewer.
 
 #include "platform/Platform.h"
 
@@ -13,7 +14,7 @@ class QWidget;
 
 namespace kestrine {
 
-// The name the help file has beside the executable.
+// The name of the help file in its folder.
 inline constexpr char kHelpFileName[] = "Kestrine.chm";
 
 // The embedded help file (the resource ":/HelpCHM").
@@ -26,8 +27,8 @@ QByteArray helpResource();
 bool ensureHelpFile(Platform& platform, const std::string& path, std::string_view bytes,
                     std::string& error);
 
-// The Help command: ProgramFolder + "Kestrine.chm" written when needed and opened; a failure
+// The Help command: HelpFolder + "Kestrine.chm" written when needed and opened; a failure
 // shown in the general error box, and the help then not opened.
-void openHelp(Platform& platform, const std::string& programFolder, QWidget* owner);
+void openHelp(Platform& platform, const std::string& helpFolder, QWidget* owner);
 
 } // namespace kestrine

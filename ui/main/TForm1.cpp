@@ -474,7 +474,7 @@ void TForm1::Help() {
     // A second F1 while the error box of the first is up would only stack boxes.
     if (std::exchange(inHelp_, true))
         return;
-    guarded([this] { openHelp(platform_, state_.ProgramFolder, this); });
+    guarded([this] { openHelp(platform_, state_.HelpFolder, this); });
     inHelp_ = false;
 }
 
