@@ -199,6 +199,22 @@ std::int64_t follow(const unsigned char* buf, std::size_t n, std::size_t j, cons
 // Candidate tests over whole vectors from index j on: each candidate's bytes at the text's two
 // rarest places against their classes, the follower only where both agree and it has not yet
 // been. They return the hit, or -1 with j at the first candidate left to the plain loop.
+// Follows the candidates j + i of the set bits i that no earlier follow has passed; the hit, or
+// -1 with `next` past every candidate followed.
+inline std::int64_t followBits(const unsigned char* buf, std::size_t n, std::size_t j,
+                               std::uint64_t bits, const Pattern& p, std::size_t& next) {
+    std::size_t from = j;
+    for (; bits != 0; bits &= bits - 1) {
+        const std::size_t k = j + static_cast<std::size_t>(__builtin_ctzll(bits));
+        if (k < from)
+            continue;
+        if (const std::int64_t hit = follow(buf, n, k, p, from); hit >= 0)
+            return hit;
+    }
+    next = std::max(next, from);
+    return -1;
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 #define KESTRINE_AVX2 __attribute__((target("avx2")))
 
@@ -230,15 +246,8 @@ KESTRINE_AVX2 std::int64_t scanAvx2(const unsigned char* buf, std::size_t n, std
             std::uint64_t bits =
                 static_cast<std::uint32_t>(_mm256_movemask_epi8(a)) |
                 (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(b))} << 32);
-            std::size_t from = j; // candidates before it were followed already
-            for (; bits != 0; bits &= bits - 1) {
-                const std::size_t k = j + static_cast<std::size_t>(__builtin_ctzll(bits));
-                if (k < from)
-                    continue;
-                if (const std::int64_t hit = follow(buf, n, k, p, from); hit >= 0)
-                    return hit;
-            }
-            next = std::max(next, from);
+            if (const std::int64_t hit = followBits(buf, n, j, bits, p, next); hit >= 0)
+                return hit;
         }
         j = next;
     }
@@ -269,15 +278,8 @@ std::int64_t scanSse2(const unsigned char* buf, std::size_t n, std::size_t candi
         if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) {
             std::uint32_t bits = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
                                  (static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16);
-            std::size_t from = j;
-            for (; bits != 0; bits &= bits - 1) {
-                const std::size_t k = j + static_cast<std::size_t>(__builtin_ctz(bits));
-                if (k < from)
-                    continue;
-                if (const std::int64_t hit = follow(buf, n, k, p, from); hit >= 0)
-                    return hit;
-            }
-            next = std::max(next, from);
+            if (const std::int64_t hit = followBits(buf, n, j, bits, p, next); hit >= 0)
+                return hit;
         }
         j = next;
     }

@@ -91,8 +91,17 @@ Result<std::optional<std::string>> loadFile(Platform& platform, const std::strin
     return std::optional<std::string>(std::move(content));
 }
 
-Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content) {
-    const std::string target = platform.resolveLinks(path);
+Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content,
+                         Links links) {
+    std::string target = path;
+    if (links == Links::ReplaceTarget) {
+        // A name that cannot be followed is refused: writing the name itself would put a
+        // regular file where the user keeps a link.
+        Result<std::string> resolved = platform.resolveLinks(path);
+        if (!resolved)
+            return resolved.failure();
+        target = std::move(*resolved);
+    }
     const Result<std::optional<FileStatus>> old = platform.regularFileStatus(target);
     if (!old)
         return old.failure();

@@ -130,10 +130,13 @@ public:
 
     // --- The steps of replacing a file atomically, each one a call a test can fail. ---
 
-    // The file a name finally stands for: a symbolic link's target, else the name itself.
-    virtual std::string resolveLinks(const std::string& path) = 0;
-    // Status of an existing regular file; nothing when the name is absent, a failure when it
-    // cannot be asked or is something else.
+    // The file a name finally stands for: the end of a chain of symbolic links (also one that
+    // names no file yet, which a write then creates), else the name itself. A failure when a
+    // link cannot be read or the chain loops.
+    virtual Result<std::string> resolveLinks(const std::string& path) = 0;
+    // Status of the regular file a name holds itself, never following a symbolic link: nothing
+    // when the name is absent or is a link (both are replaced outright), a failure when it
+    // cannot be asked or is anything else (a folder, a FIFO, a device).
     virtual Result<std::optional<FileStatus>> regularFileStatus(const std::string& path) = 0;
     // Whether the running user may change the file: its permissions allow it, and a file
     // without any write bit counts as read-only even for a privileged user.
@@ -147,6 +150,15 @@ public:
     virtual Result<void> renameFile(const std::string& from, const std::string& to) = 0;
     // Makes a rename in `folder` durable; a file system that cannot do it loses nothing else.
     virtual void syncFolder(const std::string& folder) = 0;
+
+    // --- Writers of one file in several processes taking turns. ---
+
+    // Takes an exclusive advisory lock on the file `path` (created empty when missing), held
+    // while the handle is open, without waiting: nothing when another process holds it. A
+    // symbolic link, a folder or a FIFO of that name is a failure.
+    virtual Result<std::optional<FileHandle>> tryLock(const std::string& path) = 0;
+    // Waits, for the short pauses between tries of tryLock.
+    virtual void sleepMs(int milliseconds) = 0;
 };
 
 // Owns one descriptor opened through a Platform and closes it exactly once.
@@ -199,11 +211,18 @@ void readBatchPlain(Platform& platform, int handle, std::span<BlockRead> reads);
 // name. Never blocks: a FIFO, a device, a folder or a larger file is a failure.
 Result<std::optional<std::string>> loadFile(Platform& platform, const std::string& path,
                                             std::int64_t limit);
-// Writes `content` to a temporary file beside `path`, syncs it, gives it the old file's
-// permissions and renames it over `path`; a symbolic link stays and its target is replaced.
-// A read-only file is refused. On failure the old file is untouched and no temporary file is
-// left.
-Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content);
+// What replaceFile does with a symbolic link of the name it is given.
+enum class Links {
+    ReplaceTarget, // the link stays and the file it stands for is replaced (or created)
+    ReplaceLink,   // the link itself is replaced by the new file; its target is never opened
+};
+
+// Writes `content` to a temporary file beside the file replaced, syncs it, gives it the old
+// file's permissions and renames it over that file. A read-only file, another user's file and
+// anything but a regular file are refused. On failure the old file is untouched and no
+// temporary file is left.
+Result<void> replaceFile(Platform& platform, const std::string& path, std::string_view content,
+                         Links links = Links::ReplaceTarget);
 
 // Beside the executable when it runs from a folder its user owns (a build folder, a copy).
 // An installed executable (its desktop entry where the installation puts it) or one in

@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/uio.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -410,25 +411,49 @@ void PosixPlatform::writeStandardError(std::string_view text) {
     (void)writeAll(*this, STDERR_FILENO, text.data(), text.size());
 }
 
-std::string PosixPlatform::resolveLinks(const std::string& path) {
-    struct stat linkInfo {};
-    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            std::string target = resolved;
-            std::free(resolved);
-            return target;
+Result<std::string> PosixPlatform::resolveLinks(const std::string& path) {
+    std::string name = path;
+    // As many links as the system itself follows before it calls the chain a loop.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0) {
+            if (errno == ENOENT)
+                return name; // a link to a file not made yet: writing makes that file
+            return lastFailure();
         }
+        if (!S_ISLNK(st.st_mode))
+            return name;
+        std::vector<char> text(static_cast<std::size_t>(st.st_size) + 1);
+        const ssize_t n = ::readlink(name.c_str(), text.data(), text.size());
+        if (n < 0)
+            return lastFailure();
+        if (static_cast<std::size_t>(n) >= text.size())
+            continue; // the link changed meanwhile: read it again
+        std::string link(text.data(), static_cast<std::size_t>(n));
+        if (link.empty())
+            return Failure{errnoText(ENOENT)};
+        // A relative link is taken from the link's own folder.
+        if (link.front() != '/') {
+            const std::size_t slash = name.rfind('/');
+            if (slash != std::string::npos)
+                link = name.substr(0, slash + 1) + link;
+        }
+        name = std::move(link);
     }
-    return path;
+    return Failure{errnoText(ELOOP)};
 }
 
 Result<std::optional<FileStatus>> PosixPlatform::regularFileStatus(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    if (::lstat(path.c_str(), &st) != 0) {
         if (errno != ENOENT)
             return lastFailure();
         return std::optional<FileStatus>();
     }
+    if (S_ISLNK(st.st_mode))
+        return std::optional<FileStatus>();
+    if (S_ISDIR(st.st_mode))
+        return Failure{"It is a folder"};
     if (!S_ISREG(st.st_mode))
         return Failure{"It is not a regular file"};
     return std::optional<FileStatus>{FileStatus{static_cast<unsigned>(st.st_mode & 07777),
@@ -483,6 +508,31 @@ void PosixPlatform::syncFolder(const std::string& folder) {
         (void)::fsync(fd);
         ::close(fd);
     }
+}
+
+Result<std::optional<FileHandle>> PosixPlatform::tryLock(const std::string& path) {
+    // O_NOFOLLOW: a link planted under the lock's name must not create a file elsewhere;
+    // O_NONBLOCK: a FIFO must not hang the window.
+    const int fd = ::open(
+        path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return lastFailure();
+    FileHandle handle(*this, fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return lastFailure();
+    if (!S_ISREG(st.st_mode))
+        return Failure{"It is not a regular file"};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return std::optional<FileHandle>();
+        return lastFailure();
+    }
+    return std::optional<FileHandle>(std::move(handle));
+}
+
+void PosixPlatform::sleepMs(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 std::string toCodeset(std::string_view utf8, const std::string& codeset) {

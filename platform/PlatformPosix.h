@@ -46,7 +46,7 @@ public:
     void flushConsole() override;
     void writeStandardError(std::string_view text) override;
 
-    std::string resolveLinks(const std::string& path) override;
+    Result<std::string> resolveLinks(const std::string& path) override;
     Result<std::optional<FileStatus>> regularFileStatus(const std::string& path) override;
     bool mayModify(const std::string& path, const FileStatus& status) override;
     Result<FileHandle> createTemporary(std::string& pathTemplate) override;
@@ -54,6 +54,9 @@ public:
     Result<void> syncFile(int handle) override;
     Result<void> renameFile(const std::string& from, const std::string& to) override;
     void syncFolder(const std::string& folder) override;
+
+    Result<std::optional<FileHandle>> tryLock(const std::string& path) override;
+    void sleepMs(int milliseconds) override;
 };
 
 } // namespace kestrine

@@ -56,18 +56,6 @@ std::size_t lastCharacterLength(std::string_view s) {
     return n;
 }
 
-std::string_view cutToCharacters(std::string_view s, std::size_t limit) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (!isContinuation(s[i])) {
-            if (count == limit)
-                return s.substr(0, i);
-            ++count;
-        }
-    }
-    return s;
-}
-
 std::string withCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);

@@ -43,8 +43,6 @@ std::size_t utf8SequenceLength(unsigned char lead);
 std::size_t firstCharacterLength(std::string_view s);
 // Bytes of the UTF-8 character that ends `s` (not empty); stray continuation bytes count singly.
 std::size_t lastCharacterLength(std::string_view s);
-// The first `limit` characters of UTF-8 text (a stray continuation byte counts with its lead).
-std::string_view cutToCharacters(std::string_view s, std::size_t limit);
 
 // Every line end as CR LF: a CR goes in front of each LF that has none.
 std::string withCrLf(std::string_view text);

@@ -25,7 +25,32 @@ bool ProfileFile::readBool(std::string_view section, std::string_view key, bool 
     return readInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
+std::string ProfileFile::lockPath() const {
+    const std::size_t slash = path_.rfind('/');
+    const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    return path_.substr(0, nameAt) + "." + path_.substr(nameAt) + ".lock";
+}
+
+Result<FileHandle> ProfileFile::lock() {
+    const std::int64_t deadline = platform_.nowMs() + kProfileLockWaitMs;
+    for (;;) {
+        Result<std::optional<FileHandle>> held = platform_.tryLock(lockPath());
+        if (!held)
+            return held.failure();
+        if (*held)
+            return std::move(**held);
+        if (platform_.nowMs() >= deadline)
+            return Failure{"Another program is writing the file"};
+        platform_.sleepMs(kProfileLockPollMs);
+    }
+}
+
 Result<void> ProfileFile::write(const std::vector<ProfileEntry>& entries) {
+    // Held from reading the file to replacing it, so that a second Kestrine saving at the same
+    // moment starts from this write's result instead of losing it.
+    Result<FileHandle> turn = lock();
+    if (!turn)
+        return turn.failure();
     Result<std::optional<std::string>> content = loadFile(platform_, path_, kProfileFileLimit);
     // Replacing a file we cannot read would throw its other contents away.
     if (!content)

@@ -13,6 +13,11 @@
 
 namespace kestrine {
 
+// How long a write waits for another process's write of the same file, and how often it
+// looks: short, since the window waits meanwhile.
+inline constexpr std::int64_t kProfileLockWaitMs = 2000;
+inline constexpr int kProfileLockPollMs = 10;
+
 class ProfileFile {
 public:
     explicit ProfileFile(std::string path, Platform& platform = Platform::system());
@@ -28,8 +33,9 @@ public:
     // Read as an integer with default 1 or 0; anything but 0 is true.
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
-    // Sets every entry in order and replaces the file once. A refused write leaves the file as
-    // it was, no entry written, and says why.
+    // Sets every entry in order and replaces the file once, holding the lock file beside it
+    // (".<name>.lock") from reading to replacing. A refused write leaves the file as it was, no
+    // entry written, and says why; so does a lock held elsewhere beyond kProfileLockWaitMs.
     Result<void> write(const std::vector<ProfileEntry>& entries);
     Result<void> writeString(std::string_view section, std::string_view key,
                              std::string_view value);
@@ -37,6 +43,12 @@ public:
     Result<void> writeBool(std::string_view section, std::string_view key, bool value);
 
 private:
+    // The lock file beside the file's own name (not a link's target): the folder Kestrine keeps
+    // its files in, so nothing is added to a folder a link points into.
+    std::string lockPath() const;
+    // Waits up to kProfileLockWaitMs for the lock, polling so the wait can be given up.
+    Result<FileHandle> lock();
+
     std::string path_;
     Platform& platform_;
 };

@@ -128,6 +128,14 @@ bool enclosedInQuotes(std::string_view s) {
     return s.size() >= 2 && isQuote(s.front()) && s.back() == s.front();
 }
 
+// The line end of the text's first line, the one the file was written with.
+std::string_view lineEndOf(std::string_view text) {
+    const std::size_t nl = text.find('\n');
+    if (nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r')
+        return "\r\n";
+    return "\n";
+}
+
 std::string storedForm(std::string_view value) {
     // Reading trims blanks and drops one pair of quotes; protect values that would lose either.
     bool protect = !value.empty() && (isTrimChar(value.front()) || isTrimChar(value.back()) ||
@@ -149,7 +157,8 @@ std::optional<std::string> findProfileValue(std::string_view text, std::string_v
     std::string_view value = lines[*at].value;
     if (enclosedInQuotes(value))
         value = value.substr(1, value.size() - 2);
-    return std::string(cutToCharacters(value, kProfileValueLimit));
+    // Read whole: a cut would silently drop file types that Kestrine itself saved.
+    return std::string(value);
 }
 
 std::string setProfileValue(std::string_view text, std::string_view section, std::string_view key,
@@ -169,7 +178,8 @@ std::string setProfileValue(std::string_view text, std::string_view section, std
         return out;
     }
 
-    std::string entry = std::string(key) + "=" + entryValue + "\n";
+    const std::string_view eol = lineEndOf(text);
+    std::string entry = std::string(key) + "=" + entryValue + std::string(eol);
     if (span.found) {
         // After the section's last entry, so blank lines and comments that lead into the next
         // section stay with it.
@@ -181,7 +191,7 @@ std::string setProfileValue(std::string_view text, std::string_view section, std
         std::size_t insertAt = last.start + last.length + last.endLength;
         out.append(text.substr(0, insertAt));
         if (last.endLength == 0)
-            out.push_back('\n');
+            out.append(eol);
         out.append(entry);
         out.append(text.substr(insertAt));
         return out;
@@ -189,8 +199,8 @@ std::string setProfileValue(std::string_view text, std::string_view section, std
 
     out.append(text);
     if (!out.empty() && out.back() != '\n')
-        out.push_back('\n');
-    out.append("[").append(section).append("]\n").append(entry);
+        out.append(eol);
+    out.append("[").append(section).append("]").append(eol).append(entry);
     return out;
 }
 

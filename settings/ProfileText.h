@@ -11,20 +11,19 @@
 
 namespace kestrine {
 
-// Longest value a read returns, in characters.
-inline constexpr std::size_t kProfileValueLimit = 2047;
 // Largest file read as a profile file; a larger one counts as unreadable (defaults, no writes).
 inline constexpr std::int64_t kProfileFileLimit = 16 * 1024 * 1024;
 
-// The value of `key` in `section` (names compared without regard to ASCII case), trimmed, one
-// pair of enclosing quotes removed and cut to kProfileValueLimit characters; nullopt when the
-// section or key is absent. Lines before the first section and comment lines are never keys.
+// The value of `key` in `section` (names compared without regard to ASCII case), trimmed and one
+// pair of enclosing quotes removed, whatever its length; nullopt when the section or key is
+// absent. Lines before the first section and comment lines are never keys.
 std::optional<std::string> findProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key);
 
 // The text with `key` set to `value`: an existing key's value is replaced on its own line, a new
 // key goes after the last entry of its section, a new section to the end of the text. Every
-// other byte is kept. New lines end in LF. `value` is stored so that findProfileValue gives it
+// other byte is kept. New lines end as the text's first line does (LF in a text without line
+// ends), so a CR LF file stays CR LF. `value` is stored so that findProfileValue gives it
 // back (values with surrounding blanks or enclosing quotes are put in double quotes).
 std::string setProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value);

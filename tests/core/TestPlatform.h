@@ -48,6 +48,8 @@ inline const std::map<std::string, std::vector<Fault>>& faultsOfCalls() {
         {"copyPermissions", {Fault::IoError}},
         {"syncFile", {Fault::NoSpace, Fault::IoError}},
         {"renameFile", {Fault::NoSpace, Fault::IoError}},
+        // Locked: another process holds the lock for longer than a write waits.
+        {"tryLock", {Fault::Locked, Fault::IoError}},
     };
     return faults;
 }
@@ -75,7 +77,7 @@ inline const char* faultName(Fault f) {
 // Calls whose failure is an answer rather than an error, so either outcome can be right.
 inline bool isQueryCall(const std::string& name) {
     return name == "fileExists" || name == "directoryExists" || name == "sameFile" ||
-           name == "sizeOf" || name == "freeBytes" || name == "resolveLinks" || name == "mayModify";
+           name == "sizeOf" || name == "freeBytes" || name == "mayModify";
 }
 
 class TestPlatform : public PosixPlatform {
@@ -113,6 +115,7 @@ public:
     std::size_t kernelChunk = 0;
     int refuseRangeAt = 0; // 1-based number of the system copy refused; 0 never
     int copyRanges = 0;
+    bool lockHeldElsewhere = false;
     std::int64_t clockMs = 0;
     std::int64_t clockStep = 0;
     std::string separator = ",";
@@ -233,9 +236,10 @@ public:
     }
     std::string mountPoint(const std::string&) override { return mount; }
 
-    std::string resolveLinks(const std::string& path) override {
-        std::string why;
-        return fails("resolveLinks", why) ? path : PosixPlatform::resolveLinks(path);
+    Result<std::string> resolveLinks(const std::string& path) override {
+        if (std::string why; fails("resolveLinks", why))
+            return Failure{why};
+        return PosixPlatform::resolveLinks(path);
     }
     Result<std::optional<FileStatus>> regularFileStatus(const std::string& path) override {
         if (std::string why; fails("regularFileStatus", why))
@@ -249,6 +253,8 @@ public:
     Result<FileHandle> createTemporary(std::string& pathTemplate) override {
         if (std::string why; fails("createTemporary", why))
             return Failure{why};
+        if (failCreate)
+            return Failure{"Permission denied"};
         return opened(PosixPlatform::createTemporary(pathTemplate), true);
     }
     Result<void> copyPermissions(int handle, const std::optional<FileStatus>& from) override {
@@ -266,6 +272,21 @@ public:
             return Failure{why};
         return PosixPlatform::renameFile(from, to);
     }
+    Result<std::optional<FileHandle>> tryLock(const std::string& path) override {
+        if (std::string why; fails("tryLock", why)) {
+            if (failKind != Fault::Locked)
+                return Failure{why};
+            lockHeldElsewhere = true;
+        }
+        if (lockHeldElsewhere)
+            return std::optional<FileHandle>();
+        Result<std::optional<FileHandle>> lock = PosixPlatform::tryLock(path);
+        if (lock && *lock)
+            openHandles.insert((*lock)->get());
+        return lock;
+    }
+    // Waiting moves the test's clock instead of the real one.
+    void sleepMs(int milliseconds) override { clockMs += milliseconds; }
     std::string thousandsSeparator() override { return separator; }
     std::int64_t nowMs() override {
         std::int64_t now = clockMs;

@@ -57,6 +57,7 @@ const std::set<std::string> kNotMessages = {
     "The value cannot be stored in a profile file",
     "The file is read-only",
     "The file belongs to another user",
+    "Another program is writing the file",
 };
 
 std::string readFile(const fs::path& path) {

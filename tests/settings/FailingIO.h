@@ -17,6 +17,8 @@ public:
     long long diskFullAfter = -1;
 
     int replacements = 0;
+    // A clock that only waiting moves, so a wait for a lock takes no time.
+    std::int64_t clockMs = 0;
 
     Result<FileHandle> openShared(const std::string& path) override {
         if (failLoad)
@@ -57,6 +59,9 @@ public:
             return Failure{"Read-only file system"};
         return PosixPlatform::renameFile(from, to);
     }
+
+    std::int64_t nowMs() override { return clockMs; }
+    void sleepMs(int milliseconds) override { clockMs += milliseconds; }
 
 private:
     long long written_ = 0;

@@ -42,6 +42,9 @@ private:
     std::string path_;
 };
 
+// A written Kestrine.ini and the lock file that writers of it take turns on, which stays.
+inline const std::set<std::string> kIniAndLock = {".Kestrine.ini.lock", "Kestrine.ini"};
+
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

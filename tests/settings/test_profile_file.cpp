@@ -68,25 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"SectionIsNotAPrefixMatch", "[Kestrine2]\nTop=1\n", "Top", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReadLimitTest, LongValuesAreCutToTheLimitInCharacters) {
-    const std::string ascii(3000, 'a');
-    EXPECT_EQ(findProfileValue("[Kestrine]\nK=" + ascii + "\n", "Kestrine", "K"),
-              std::string(kProfileValueLimit, 'a'));
-
-    std::string exact(kProfileValueLimit, 'b');
-    EXPECT_EQ(findProfileValue("[Kestrine]\nK=" + exact + "\n", "Kestrine", "K"), exact);
-
-    // Two bytes per character: the cut falls between characters, never inside one.
+TEST(ReadLengthTest, LongValuesAreReadWhole) {
+    // Far beyond the 2047 characters a Windows profile read returns.
     std::string umlauts;
-    for (int i = 0; i < 2100; ++i)
+    for (int i = 0; i < 3000; ++i)
         umlauts += "\xC3\xBC";
-    auto cut = findProfileValue("[Kestrine]\nK=" + umlauts + "\n", "Kestrine", "K");
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(*cut, umlauts.substr(0, 2 * kProfileValueLimit));
-
-    // The quotes go first, then the limit applies to what they enclosed.
-    EXPECT_EQ(findProfileValue("[Kestrine]\nK=\"" + ascii + "\"\n", "Kestrine", "K"),
-              std::string(kProfileValueLimit, 'a'));
+    EXPECT_EQ(findProfileValue("[Kestrine]\nK=" + umlauts + "\nL=1\n", "Kestrine", "K"), umlauts);
+    const std::string ascii(100000, 'a');
+    EXPECT_EQ(findProfileValue("[Kestrine]\r\nK=\"" + ascii + "\"\r\n", "Kestrine", "K"), ascii);
 }
 
 // --- Writing into hand-written text ---
@@ -133,7 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CrLfLinesKeepTheirEnds", "[Kestrine]\r\nA=1\r\nTop=2\r\nB=3\r\n", "Top", "9",
                   "[Kestrine]\r\nA=1\r\nTop=9\r\nB=3\r\n"},
         WriteCase{"NewKeyInCrLfFile", "[Kestrine]\r\nA=1\r\n\r\n[X]\r\n", "B", "2",
-                  "[Kestrine]\r\nA=1\r\nB=2\n\r\n[X]\r\n"},
+                  "[Kestrine]\r\nA=1\r\nB=2\r\n\r\n[X]\r\n"},
+        WriteCase{"NewKeyAfterUnterminatedCrLfLine", "[Kestrine]\r\nA=1", "B", "2",
+                  "[Kestrine]\r\nA=1\r\nB=2\r\n"},
+        WriteCase{"NewSectionInCrLfFile", "; mine\r\n[X]\r\nA=1", "Top", "5",
+                  "; mine\r\n[X]\r\nA=1\r\n[Kestrine]\r\nTop=5\r\n"},
+        WriteCase{"FirstLineDecidesTheLineEnd", "[Kestrine]\nA=1\r\n", "B", "2",
+                  "[Kestrine]\nA=1\r\nB=2\n"},
         WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[Kestrine]\nTop=1\n", "Top", "9",
                   "\xEF\xBB\xBF[Kestrine]\nTop=9\n"},
         WriteCase{"CommentedOutKeyIsNotReplaced", "[Kestrine]\n;Top=1\n", "Top", "9",
@@ -256,27 +251,72 @@ TEST_F(ProfileFileTest, FirstWriteCreatesTheFileWithTheUsualPermissions) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
 }
 
-TEST_F(ProfileFileTest, ReplacementKeepsPermissionsAndSymbolicLinks) {
-    const std::string real = folder.file("real.ini");
-    writeFile(real, "[Kestrine]\nK=old\n");
-    ASSERT_EQ(::chmod(real.c_str(), 0604), 0);
-    ASSERT_EQ(::symlink("real.ini", path.c_str()), 0);
+// --- A symbolic link named Kestrine.ini: the file it stands for is written, never the link ---
 
-    ProfileFile file(path);
-    const Result<void> written = file.writeString("Kestrine", "K", "new");
-    ASSERT_TRUE(written) << written.why();
+struct LinkCase {
+    const char* name;
+    const char* link;   // what Kestrine.ini points to; "sub/next" points on to "../real.ini"
+    const char* target; // the file the link stands for, in the test folder
+    int mode;           // of the target before the write; -1 for no file there
+    bool written;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LinkedFileTest : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(LinkedFileTest, WritesTheFileTheLinkStandsFor) {
+    const LinkCase& c = GetParam();
+    TempFolder folder;
+    const std::string path = folder.file("Kestrine.ini");
+    const std::string target = folder.file(c.target);
+    const std::string old = "[Kestrine]\nK=old\n";
+    ASSERT_TRUE(std::filesystem::create_directory(folder.file("sub")));
+    ASSERT_EQ(::symlink("../real.ini", folder.file("sub/next").c_str()), 0);
+    if (c.mode >= 0) {
+        writeFile(target, old);
+        ASSERT_EQ(::chmod(target.c_str(), static_cast<mode_t>(c.mode)), 0);
+    }
+    ASSERT_EQ(::symlink(c.link, path.c_str()), 0);
+
+    const Result<void> written = ProfileFile(path).writeString("Kestrine", "K", "new");
+    EXPECT_EQ(written.ok(), c.written);
 
     struct stat st {};
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    ASSERT_EQ(::stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_EQ(readFile(real), "[Kestrine]\nK=new\n");
-    EXPECT_EQ(folder.names(), (std::set<std::string>{"Kestrine.ini", "real.ini"}));
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link itself was replaced";
+    if (c.written) {
+        EXPECT_EQ(readFile(target), "[Kestrine]\nK=new\n");
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        if (c.mode >= 0) {
+            EXPECT_EQ(st.st_mode & 07777, static_cast<unsigned>(c.mode));
+        }
+    } else if (c.mode >= 0) {
+        EXPECT_EQ(readFile(target), old);
+    } else {
+        EXPECT_FALSE(std::filesystem::is_regular_file(target));
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find(".ini.") == std::string::npos || name == ".Kestrine.ini.lock")
+            << "temporary file left: " << name;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkedFileTest,
+    ::testing::Values(LinkCase{"ToAFileKeepingItsPermissions", "real.ini", "real.ini", 0604, true},
+                      LinkCase{"ThroughARelativeChain", "sub/next", "real.ini", 0640, true},
+                      LinkCase{"ToAFileNotMadeYet", "sub/new.ini", "sub/new.ini", -1, true},
+                      LinkCase{"ToAReadOnlyFile", "real.ini", "real.ini", 0444, false},
+                      LinkCase{"IntoAMissingFolder", "none/new.ini", "none/new.ini", -1, false},
+                      LinkCase{"ToAFolder", "sub", "sub", -1, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProfileFileTest, UnreadableNamesGiveDefaultsAndRefuseWrites) {
     // Neither a folder nor a FIFO of that name may block or be replaced.
@@ -350,7 +390,7 @@ TEST_P(AtomicReplacementTest, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_FALSE(written.why().empty());
 
     EXPECT_EQ(readFile(path), old);
-    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);

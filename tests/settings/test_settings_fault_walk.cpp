@@ -1,7 +1,8 @@
 // Every file-system call of one settings write failed in turn, in each way it really can fail:
 // the write either gives exactly the file a clean write gives, or is reported ("Unable to write
 // to ...") with the old Kestrine.ini byte for byte as it was, no temporary file beside it and no
-// file left open.
+// file left open. Kestrine.ini is a regular file, or a symbolic link into another folder that
+// must stay a link whatever fails.
 
 #include "FakeHost.h"
 #include "TestPlatform.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -26,17 +28,25 @@ struct Outcome {
     std::vector<std::string> errors;
     std::string path;
     std::string file;
-    std::vector<std::string> folder; // names in the program folder
+    std::vector<std::string> folder; // names in the program folder and below, sorted
+    bool linkKept = true;
     std::size_t openHandles = 0;
     bool failedWrittenClose = false;
     bool failureUnseen = false;
     std::vector<std::string> calls;
 };
 
-Outcome writeSettings(int failAt, Fault fault) {
+Outcome writeSettings(int failAt, Fault fault, bool linked) {
     TempDir dir;
     const std::string ini = dir.file("Kestrine.ini");
-    writeFile(ini, std::vector<char>(kOldFile.begin(), kOldFile.end()));
+    if (linked) {
+        std::filesystem::create_directory(dir.file("dotfiles"));
+        writeFile(dir.file("dotfiles/kestrine.ini"),
+                  std::vector<char>(kOldFile.begin(), kOldFile.end()));
+        std::filesystem::create_symlink("dotfiles/kestrine.ini", ini);
+    } else {
+        writeFile(ini, std::vector<char>(kOldFile.begin(), kOldFile.end()));
+    }
 
     AppState state;
     state.ProgramFolder = dir.path() + "/";
@@ -58,8 +68,10 @@ Outcome writeSettings(int failAt, Fault fault) {
     out.path = ini;
     const std::vector<char> bytes = readFile(ini);
     out.file.assign(bytes.begin(), bytes.end());
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        out.folder.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+        out.folder.push_back(entry.path().lexically_relative(dir.path()).string());
+    std::sort(out.folder.begin(), out.folder.end());
+    out.linkKept = !linked || std::filesystem::is_symlink(ini);
     out.openHandles = platform.openHandles.size();
     out.failedWrittenClose = platform.failedWrittenClose;
     out.failureUnseen = platform.failureUnseen;
@@ -67,12 +79,20 @@ Outcome writeSettings(int failAt, Fault fault) {
     return out;
 }
 
-TEST(SettingsFaultWalk, EveryCallFailedInEveryWayKeepsTheOldFile) {
-    const Outcome clean = writeSettings(0, Fault::IoError);
+class SettingsFaultWalk : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SettingsFaultWalk, EveryCallFailedInEveryWayKeepsTheOldFile) {
+    const bool linked = GetParam();
+    const Outcome clean = writeSettings(0, Fault::IoError, linked);
     ASSERT_TRUE(clean.written);
+    ASSERT_TRUE(clean.linkKept);
     ASSERT_NE(clean.file, kOldFile);
     ASSERT_NE(clean.file.find("UnknownKey=stays"), std::string::npos);
-    ASSERT_EQ(clean.folder, std::vector<std::string>{"Kestrine.ini"});
+    const std::vector<std::string> files =
+        linked ? std::vector<std::string>{".Kestrine.ini.lock", "Kestrine.ini", "dotfiles",
+                                          "dotfiles/kestrine.ini"}
+               : std::vector<std::string>{".Kestrine.ini.lock", "Kestrine.ini"};
+    ASSERT_EQ(clean.folder, files);
 
     int points = 0, failures = 0;
     for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
@@ -80,10 +100,13 @@ TEST(SettingsFaultWalk, EveryCallFailedInEveryWayKeepsTheOldFile) {
         ASSERT_TRUE(faultsOfCalls().count(call)) << "no failure kinds for " << call;
         for (Fault fault : faultsOfCalls().at(call)) {
             SCOPED_TRACE("call " + std::to_string(k) + " (" + call + "), " + faultName(fault));
-            const Outcome run = writeSettings(k, fault);
+            const Outcome run = writeSettings(k, fault, linked);
             ++points;
-            EXPECT_EQ(run.folder, std::vector<std::string>{"Kestrine.ini"})
+            // The lock file is missing only where making it failed.
+            EXPECT_TRUE(
+                std::includes(files.begin(), files.end(), run.folder.begin(), run.folder.end()))
                 << "a temporary file was left";
+            EXPECT_TRUE(run.linkKept) << "the link was replaced by a file";
             EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
             // Half a transfer or a failed close of the file read loses nothing.
             const bool harmless = fault == Fault::Partial || run.failureUnseen ||
@@ -101,10 +124,13 @@ TEST(SettingsFaultWalk, EveryCallFailedInEveryWayKeepsTheOldFile) {
             }
         }
     }
-    std::printf("settings write: %zu calls in a clean run, %d failure points walked, %d of them "
+    std::printf("settings write%s: %zu calls in a clean run, %d failure points walked, %d of them "
                 "failures\n",
-                clean.calls.size(), points, failures);
+                linked ? " through a link" : "", clean.calls.size(), points, failures);
 }
+
+INSTANTIATE_TEST_SUITE_P(File, SettingsFaultWalk, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Linked" : "Plain"; });
 
 } // namespace
 } // namespace kestrine

@@ -5,12 +5,17 @@
 #include "FailingIO.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
+#include "settings/FileTypes.h"
 #include "settings/ProfileFile.h"
 
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <sstream>
+#include <thread>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -180,7 +185,7 @@ TEST_F(SettingsFileTest, FirstCloseWritesTheStateGroupOnly) {
                                  "SaveLastSourceFile=/in/a b.bin\n"
                                  "SaveLastDestFile=/does/not/exist\n");
     EXPECT_TRUE(host.errors.empty());
-    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
 }
 
 TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
@@ -259,6 +264,22 @@ TEST_F(SettingsFileTest, SavedSettingsReadBackTheSame) {
     EXPECT_EQ(freshHost.fieldText(Field::DestFile), "/out.bin");
 }
 
+TEST_F(SettingsFileTest, TwoHundredFileTypesSaveAndLoadWhole) {
+    std::vector<FileTypeRow> rows;
+    for (int i = 0; i < 200; ++i)
+        rows.push_back({"Type " + std::to_string(i) + " files", "*.t" + std::to_string(i)});
+    state.Settings.FileFilter = buildDialogFilter(rows);
+    state.Settings.FileFilter2 = buildListForm(rows);
+    ASSERT_TRUE(WriteSettings(ctx, Scope::StateAndPreferences));
+
+    AppState fresh;
+    fresh.ProgramFolder = folder.path();
+    Context freshCtx{fresh, host, Platform::system()};
+    startUp(freshCtx);
+    EXPECT_EQ(fresh.Settings.FileFilter, state.Settings.FileFilter);
+    EXPECT_EQ(loadListForm(fresh.Settings.FileFilter2), rows);
+}
+
 // --- Refused writes ---
 
 TEST_F(SettingsFileTest, RefusedWriteIsReportedWithTheFullPath) {
@@ -277,7 +298,7 @@ TEST_F(SettingsFileTest, ARefusedWriteWritesNoKeyOfItsCall) {
     EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Unable to write to " + iniPath);
-    EXPECT_EQ(folder.names(), std::set<std::string>{"Kestrine.ini"});
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
 }
 
 TEST_F(SettingsFileTest, EachCallReplacesTheFileOnce) {
@@ -299,6 +320,61 @@ TEST_F(SettingsFileTest, AReadOnlyFileIsNeitherReplacedNorTakenOver) {
     ASSERT_EQ(::stat(iniPath.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
     EXPECT_EQ(host.errors.size(), 1u);
+}
+
+// --- Writers in two processes ---
+
+TEST_F(SettingsFileTest, AWriteWaitsItsTurnAndGivesUpWithTheUsualReport) {
+    writeIni("Keep=1\n");
+    // Another Kestrine in the middle of its write.
+    const std::string lockPath = folder.file(".Kestrine.ini.lock");
+    const int other = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+
+    FailingIO io;
+    Context waiting{state, host, io};
+    EXPECT_FALSE(WriteSettings(waiting, Scope::State));
+    EXPECT_EQ(host.errors, std::vector<std::string>{"Unable to write to " + iniPath});
+    EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
+    EXPECT_GE(io.clockMs, kProfileLockWaitMs) << "gave up without waiting";
+    EXPECT_EQ(io.replacements, 0);
+
+    ::close(other);
+    host.errors.clear();
+    EXPECT_TRUE(WriteSettings(waiting, Scope::State));
+    EXPECT_TRUE(host.errors.empty());
+}
+
+// Two writers of distinct keys at the same time: every write reported done is in the file (one
+// that waited too long is reported, never lost in silence).
+TEST_F(SettingsFileTest, TwoWritersAtOnceLoseNoKeys) {
+    constexpr int kKeys = 100;
+    std::latch start(2);
+    auto writer = [&](char prefix, std::vector<std::string>& done) {
+        ProfileFile file(iniPath);
+        start.arrive_and_wait();
+        for (int i = 0; i < kKeys; ++i) {
+            const std::string key = prefix + std::to_string(i);
+            if (file.writeString("Kestrine", key, key))
+                done.push_back(key);
+        }
+    };
+    std::vector<std::string> doneA, doneB;
+    std::thread a(writer, 'A', std::ref(doneA));
+    std::thread b(writer, 'B', std::ref(doneB));
+    a.join();
+    b.join();
+
+    EXPECT_FALSE(doneA.empty());
+    EXPECT_FALSE(doneB.empty());
+    const std::string text = readFile(iniPath);
+    int lost = 0;
+    for (const auto* done : {&doneA, &doneB})
+        for (const std::string& key : *done)
+            lost += findProfileValue(text, "Kestrine", key) != key;
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(folder.names(), testing::kIniAndLock);
 }
 
 // Another user may neither take the file over nor ignore its protection: whether the write is

@@ -3,6 +3,11 @@
 
 #include "ui/common/Prompts.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QUrl>
 
 #include <deque>
@@ -30,7 +35,13 @@ public:
     std::deque<Choice> choices; // an unscripted dialog is cancelled
     std::vector<QUrl> urls;
 
-    Answer messageBox(QWidget*, BoxKind kind, const QString& text) override {
+    // Each box and error report is a real window for the length of its answer: it takes the
+    // activation and the focus from the window asking, as a real box does, and that window gets
+    // them back only once events run again, as the window manager gives them back.
+    bool boxesTakeFocus = false;
+
+    Answer messageBox(QWidget* parent, BoxKind kind, const QString& text) override {
+        holdFocus(parent);
         boxes.push_back({kind, text});
         if (kind != BoxKind::Confirm)
             return Answer::Ok;
@@ -40,7 +51,10 @@ public:
         answers.pop_front();
         return a;
     }
-    void errorReport(QWidget*, const QString& text) override { errors.push_back(text); }
+    void errorReport(QWidget* parent, const QString& text) override {
+        holdFocus(parent);
+        errors.push_back(text);
+    }
     std::optional<QString> openFileName(QWidget*, FileDialogState& state,
                                         const std::function<void()>& typeChanged) override {
         dialogs.push_back(state);
@@ -74,6 +88,26 @@ public:
     }
 
 private:
+    void holdFocus(QWidget* parent) {
+        if (!boxesTakeFocus)
+            return;
+        const QPointer<QWidget> asking = QApplication::activeWindow();
+        QDialog box(parent);
+        box.setObjectName("FakeBox");
+        box.setWindowModality(Qt::ApplicationModal);
+        auto* ok = new QPushButton("OK", &box);
+        ok->setDefault(true);
+        box.show();
+        box.activateWindow();
+        // Not qWaitForWindowActive: a window counts as active there while its parent is.
+        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == &box; }))
+            qFatal("the box did not take the activation");
+        ok->setFocus();
+        box.hide();
+        if (asking)
+            asking->activateWindow(); // delivered when events run again
+    }
+
     template <typename T> static std::optional<T> next(std::deque<std::optional<T>>& queue) {
         std::optional<T> value;
         if (!queue.empty()) {

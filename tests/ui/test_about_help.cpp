@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -119,7 +120,7 @@ private Q_SLOTS:
                                                  << "Cannot create file"
                                                  << "The file is in use by another program.";
         QTest::newRow("disk full") << "write"
-                                   << "Cannot write file"
+                                   << "Cannot create file"
                                    << "No space left on device.";
     }
     void helpFileThatCannotBeWritten() {
@@ -136,6 +137,7 @@ private Q_SLOTS:
             lock = ::open(helpPath().toLocal8Bit().constData(), O_RDONLY);
             QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
         } else {
+            writeHelp(stale);
             platform->failWriteAt = 1;
         }
         help();
@@ -146,8 +148,14 @@ private Q_SLOTS:
         const QString expected = prefix + " \"" + helpPath() + "\". " + reason;
         QCOMPARE(fake->errors, std::vector<QString>{expected});
         QVERIFY(fake->urls.empty());
-        if (how == "locked")
-            QCOMPARE(helpOnDisk(), stale); // another program's file is left alone
+        if (how != "folder") {
+            // Another program's file is left alone; a full disk leaves the older file whole.
+            QCOMPARE(helpOnDisk(), stale);
+            QCOMPARE(QDir(dir->path())
+                         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                    QDir::System),
+                     QStringList{kHelpFileName});
+        }
 
         // Once the obstacle is gone the next request writes it whole.
         platform->failCreate = false;
@@ -155,6 +163,61 @@ private Q_SLOTS:
         help();
         QCOMPARE(helpOnDisk(), chm);
         QCOMPARE(fake->urls, helpOpened());
+    }
+
+    // Whatever stands under the help file's name, nothing is ever written through it: a link
+    // is replaced by the help file itself, and what cannot be replaced is reported.
+    void helpNeverWritesThroughItsName_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("reason"); // empty when the help is written
+        QTest::newRow("link to another file") << "link" << QString();
+        QTest::newRow("link to a file of the help's size") << "same-size link" << QString();
+        QTest::newRow("dangling link") << "dangling" << QString();
+        QTest::newRow("folder") << "folder"
+                                << "It is a folder.";
+        QTest::newRow("FIFO") << "fifo"
+                              << "It is not a regular file.";
+    }
+    void helpNeverWritesThroughItsName() {
+        QFETCH(QString, what);
+        QFETCH(QString, reason);
+        const std::string path = helpPath().toStdString();
+        const QString victim = dir->filePath("victim.txt");
+        const QByteArray notes = what == "same-size link" ? QByteArray(chm.size(), 'n') : "notes";
+        QDir(dir->path()).mkdir("elsewhere");
+        {
+            QFile f(victim);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(notes);
+        }
+        if (what == "link" || what == "same-size link")
+            QVERIFY(::symlink("victim.txt", path.c_str()) == 0);
+        else if (what == "dangling")
+            QVERIFY(::symlink("elsewhere/new.chm", path.c_str()) == 0);
+        else if (what == "folder")
+            QVERIFY(QDir(dir->path()).mkdir(kHelpFileName));
+        else
+            QVERIFY(::mkfifo(path.c_str(), 0600) == 0);
+
+        help();
+        QCOMPARE(QFile(victim).size(), notes.size());
+        QVERIFY(!QFile::exists(dir->filePath("elsewhere/new.chm")));
+        struct stat st {};
+        QVERIFY(::lstat(path.c_str(), &st) == 0);
+        if (reason.isEmpty()) {
+            QVERIFY(fake->errors.empty());
+            QVERIFY(S_ISREG(st.st_mode));
+            QCOMPARE(helpOnDisk(), chm);
+            QCOMPARE(fake->urls, helpOpened());
+        } else {
+            QCOMPARE(fake->errors,
+                     std::vector<QString>{"Cannot create file \"" + helpPath() + "\". " + reason});
+            QVERIFY(fake->urls.empty());
+            QVERIFY(what == "folder" ? S_ISDIR(st.st_mode) : S_ISFIFO(st.st_mode));
+        }
+        QFile victimFile(victim);
+        QVERIFY(victimFile.open(QIODevice::ReadOnly));
+        QCOMPARE(victimFile.readAll(), notes);
     }
 
     // Every file-system call of one Help failed in turn, in each way it really can fail: either

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -69,6 +70,10 @@ class TestSettingsWindow : public QObject, protected kestrine::testing::FreshRun
         settings->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(settings));
     }
+    // A box took the activation: the window gets it back once events run.
+    bool activeAgain() {
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == settings; });
+    }
     template <typename T = QWidget> T* w(const QString& name) {
         T* found = settings->findChild<T*>(name);
         if (!found)
@@ -109,7 +114,10 @@ class TestSettingsWindow : public QObject, protected kestrine::testing::FreshRun
     }
 
 private Q_SLOTS:
-    void init() { beginRun(); }
+    void init() {
+        beginRun();
+        fake->boxesTakeFocus = true;
+    }
 
     void cleanup() {
         form.reset();
@@ -288,6 +296,7 @@ private Q_SLOTS:
         QCOMPARE(fake->errors.size(), std::size_t{1});
         QVERIFY2(fake->errors[0].endsWith(error), qPrintable(fake->errors[0]));
         QCOMPARE(QPoint(list->currentColumn(), list->currentRow()), cell);
+        QVERIFY(activeAgain());
         QCOMPARE(QApplication::focusWidget(), list);
         QVERIFY(w("SaveBitBtn")->isEnabled());
         QCOMPARE(state->Settings.FileFilter, before.FileFilter);
@@ -387,15 +396,21 @@ private Q_SLOTS:
         QTest::keyClick(list, Qt::Key_F2);
         QTest::keyClicks(editor(), "X=");
         QCOMPARE(fake->errors.back(), "Key may not contain equals sign (\"=\")");
-        QCOMPARE(editor()->text(), "X");
-        QTest::keyClick(editor(), Qt::Key_Escape); // the edit is undone
-        QVERIFY(!editor());
+        QVERIFY(activeAgain());
+        const QString typed = editor() ? editor()->text() : QString();
+        const bool inEditor = editor() && QApplication::focusWidget() == editor();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); // the edit is undone
         QCOMPARE(list->cell(0, 0), "All Files");
+        QVERIFY(inEditor);
+        QCOMPARE(typed, "X");
+        QVERIFY(!editor());
 
         typeInto(0, 0, "programs");
         QCOMPARE(fake->errors.back(), "A key with the name of \"programs\" already exists.");
-        QVERIFY(editor()); // kept for the user to mend
+        QVERIFY(activeAgain());
+        QCOMPARE(QApplication::focusWidget(), editor()); // kept for the user to mend
         QTest::keyClick(editor(), Qt::Key_Escape);
+        QCOMPARE(list->cell(0, 0), "All Files");
 
         QTest::keyClick(list, Qt::Key_Delete, Qt::ControlModifier); // without asking
         QCOMPARE(rows(), (QStringList{"Programs=*.exe", "Zip Files=*.zip"}));
@@ -414,13 +429,88 @@ private Q_SLOTS:
         settings->close();
     }
 
-    void leavingTheListChecksTheCell() {
+    void leavingTheListWithARefusedCell_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("typed"); // left without Enter
+        QTest::addColumn<bool>("click");    // on a check box; else Tab
+        QTest::addColumn<QString>("error"); // its end
+        const QString duplicate = "A key with the name of \"zip files\" already exists.";
+        QTest::newRow("bare type, Tab") << 1 << "exe" << false << kWildcard;
+        QTest::newRow("bare type, click") << 1 << "exe" << true << kWildcard;
+        QTest::newRow("duplicate, Tab") << 0 << "zip files" << false << duplicate;
+        QTest::newRow("duplicate, click") << 0 << "zip files" << true << duplicate;
+    }
+    void leavingTheListWithARefusedCell() {
+        QFETCH(int, column);
+        QFETCH(QString, typed);
+        QFETCH(bool, click);
+        QFETCH(QString, error);
         open();
-        typeInto(1, 1, "exe");
-        QTest::keyClick(list, Qt::Key_Tab); // to the next control
+        auto* box = w<QCheckBox>("LastSourceCheckBox");
+        const bool ticked = box->isChecked();
+        list->setFocus();
+        list->setCurrentCell(0, column);
+        QTest::keyClick(list, Qt::Key_F2);
+        editor()->selectAll();
+        QTest::keyClicks(editor(), typed);
+        if (click)
+            box->setFocus(Qt::MouseFocusReason); // what the press of the click does first
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(activeAgain());
         QCOMPARE(fake->errors.size(), std::size_t{1});
-        QVERIFY(fake->errors[0].endsWith(kWildcard));
-        QCOMPARE(QApplication::focusWidget(), list);
+        QVERIFY2(fake->errors[0].endsWith(error), qPrintable(fake->errors[0]));
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus == list || list->isAncestorOf(focus), focus->metaObject()->className());
+        QTest::keyClick(focus, Qt::Key_Space);
+        QCOMPARE(box->isChecked(), ticked);
+        settings->close();
+    }
+
+    void pastedLineBreakEndsTheText_data() {
+        QTest::addColumn<int>("column"); // of the first row's cell; -1: the preferred source path
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("path, LF") << -1 << "" << 0 << "/home/user/a\nb"
+                                  << "/home/user/a";
+        QTest::newRow("path, CR LF into the middle") << -1 << "/home/b" << 6 << "user/\r\nx"
+                                                     << "/home/user/b";
+        QTest::newRow("path, line separator") << -1 << "" << 0 << "/a\u2028/b"
+                                              << "/a";
+        QTest::newRow("description, paragraph separator") << 0 << "" << 0 << "Docs\u2029more"
+                                                          << "Docs";
+        QTest::newRow("type, next line") << 1 << "" << 0 << "*.doc\u0085x"
+                                         << "*.doc";
+        QTest::newRow("type, CR") << 1 << "*.d" << 3 << "oc\r"
+                                  << "*.doc";
+    }
+    void pastedLineBreakEndsTheText() {
+        QFETCH(int, column);
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, pasted);
+        QFETCH(QString, after);
+        open("PrefSourcePathSwitch=1\n");
+        QLineEdit* edit = w<QLineEdit>("PrefSourcePathEdit");
+        if (column >= 0) {
+            list->setFocus();
+            list->setCurrentCell(0, column);
+            QTest::keyClick(list, Qt::Key_F2);
+            edit = editor();
+        }
+        edit->setText(before);
+        edit->setCursorPosition(cursor);
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), after);
+        QTest::mouseClick(w("SaveBitBtn"), Qt::LeftButton);
+        QVERIFY(fake->errors.empty());
+        const QString saved = QString::fromStdString(column < 0 ? state->Settings.PrefSourcePath
+                                                                : state->Settings.FileFilter2);
+        QVERIFY2(saved.contains(after), qPrintable(saved));
+        QVERIFY(!w("SaveBitBtn")->isEnabled());
         settings->close();
     }
 

@@ -12,22 +12,6 @@ static void initHelpResource() {
 
 namespace kestrine {
 
-namespace {
-
-// The size of the file at `path` as an exclusive open sees it; -1 when it cannot be opened so.
-Position exclusiveSize(Platform& platform, const std::string& path) {
-    const Result<FileHandle> file = platform.openExclusive(path);
-    if (!file)
-        return -1;
-    return platform.sizeOf(file->get()).valueOr(-1);
-}
-
-std::string quotedFailure(const char* what, const std::string& path, const std::string& why) {
-    return std::string(what) + " \"" + path + "\". " + why;
-}
-
-} // namespace
-
 QByteArray helpResource() {
     initHelpResource();
     const QResource resource(QStringLiteral(":/HelpCHM"));
@@ -38,28 +22,28 @@ QByteArray helpResource() {
 
 bool ensureHelpFile(Platform& platform, const std::string& path, std::string_view bytes,
                     std::string& error) {
-    if (platform.fileExists(path) &&
-        exclusiveSize(platform, path) == static_cast<Position>(bytes.size()))
-        return true;
-
-    Result<FileHandle> file = platform.createExclusive(path);
-    if (!file) {
-        error = quotedFailure("Cannot create file", path, file.why());
+    auto refuse = [&](const std::string& why) {
+        error = "Cannot create file \"" + path + "\". " + why;
         return false;
+    };
+    // Only a regular file of the name itself can be current: a symbolic link counts as missing
+    // and is replaced, never followed, and a folder, FIFO or device is reported.
+    const Result<std::optional<FileStatus>> existing = platform.regularFileStatus(path);
+    if (!existing)
+        return refuse(existing.why());
+    if (*existing) {
+        const Result<FileHandle> file = platform.openExclusive(path);
+        // A file another program holds is left to it.
+        if (!file)
+            return refuse(file.why());
+        if (platform.sizeOf(file->get()).valueOr(-1) == static_cast<Position>(bytes.size()))
+            return true;
     }
-    // A write cut short leaves a file of the wrong size, which the next request writes again.
-    if (const Result<void> written = writeAll(platform, file->get(), bytes.data(), bytes.size());
-        !written) {
-        error = quotedFailure("Cannot write file", path, written.why());
-        return false;
-    }
-    if (const Result<void> closed = file->close(); !closed) {
-        // A delayed write error may have lost bytes of a file that has the full size, which the
-        // next request would take as current: remove it, so that one writes it again.
-        (void)platform.deleteFile(path);
-        error = quotedFailure("Cannot write file", path, closed.why());
-        return false;
-    }
+    // Written beside the old file and renamed over it: a full disk or a crash leaves the older
+    // file as it was, never a cut-short one.
+    if (const Result<void> written = replaceFile(platform, path, bytes, Links::ReplaceLink);
+        !written)
+        return refuse(written.why());
     return true;
 }
 

@@ -20,10 +20,10 @@ inline constexpr char kHelpFileName[] = "Kestrine.chm";
 // The embedded help file (the resource ":/HelpCHM").
 QByteArray helpResource();
 
-// Makes the file at `path` a copy of `bytes` unless it already has their size. A file that
-// cannot be opened exclusively counts as different; one that another program holds locked is
-// not replaced. Returns false with the message for the error box in `error`; a file whose
-// writing failed is never left with the full size.
+// Makes the file at `path` a copy of `bytes` unless it is a regular file of their size already,
+// by replacing it whole (a symbolic link of that name is replaced, its target never written). A
+// file another program holds locked, a folder, a FIFO or a device is not replaced. Returns false
+// with the message for the error box in `error`; a failed write leaves the old file as it was.
 bool ensureHelpFile(Platform& platform, const std::string& path, std::string_view bytes,
                     std::string& error);
 

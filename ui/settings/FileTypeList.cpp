@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "ui/common/Prompts.h"
+#include "ui/settings/OneLine.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -37,6 +38,7 @@ public:
         auto* edit = new QLineEdit(parent);
         edit->setObjectName(QStringLiteral("CellEditor"));
         edit->setFrame(false);
+        keepOnOneLine(edit);
         list_->editor_ = edit;
         list_->editorIndex_ = index;
         connect(edit, &QLineEdit::textEdited, list_, &FileTypeList::stringsChanged);
@@ -61,6 +63,9 @@ protected:
         if (!editor)
             return QStyledItemDelegate::eventFilter(object, event);
         if (event->type() == QEvent::FocusOut) {
+            // The refusal's box took the focus: the text stays in the editor to be mended.
+            if (list_->refusing_)
+                return false;
             // A click on another cell: the list commits and checks before it moves.
             QWidget* now = QApplication::focusWidget();
             if (now && now != editor && (now == list_ || list_->isAncestorOf(now)))
@@ -197,6 +202,7 @@ bool FileTypeList::commitOpenEdit() {
         return true;
     commitData(editor);
     if (lastCommitRefused_) {
+        lastCommitRefused_ = false;
         editor->setFocus();
         return false;
     }
@@ -223,8 +229,10 @@ void FileTypeList::commitData(QWidget* editor) {
 
 void FileTypeList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     // A refused text stays in its editor for the user to mend.
-    if (lastCommitRefused_ && hint != QAbstractItemDelegate::RevertModelCache)
+    if (lastCommitRefused_ && hint != QAbstractItemDelegate::RevertModelCache) {
+        lastCommitRefused_ = false;
         return;
+    }
     lastCommitRefused_ = false;
     QTableWidget::closeEditor(editor, hint);
     if (editor == editor_)
@@ -255,7 +263,13 @@ void FileTypeList::acceptEdit(const QModelIndex& index, const QString& text) {
 }
 
 void FileTypeList::refuse(const QString& message) {
+    refusing_ = true;
     prompts().errorReport(this, QString::fromStdString(generalErrorText(message.toStdString())));
+    refusing_ = false;
+    // Whatever took the focus meanwhile (the box, the control clicked), it goes back to the
+    // text to mend; the window may get it only later, when it is active again.
+    if (QLineEdit* editor = openEditor())
+        editor->setFocus(Qt::OtherFocusReason);
 }
 
 void FileTypeList::escapeWithoutEdit() {
@@ -340,12 +354,6 @@ void FileTypeList::focusChanged(QWidget* old, QWidget* now) {
     const auto inList = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
     if (!inList(old) || !now || inList(now) || now->window() != window())
         return;
-    if (lastCommitRefused_) {
-        lastCommitRefused_ = false;
-        if (QLineEdit* editor = openEditor())
-            editor->setFocus();
-        return;
-    }
     if (!leaveCurrentCell())
         setFocus(Qt::OtherFocusReason);
 }

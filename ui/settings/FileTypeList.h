@@ -83,6 +83,8 @@ private:
     QPersistentModelIndex changed_;
     // The last commit was refused and its editor kept open.
     bool lastCommitRefused_ = false;
+    // A refusal's box is up: the focus it takes does not end the edit.
+    bool refusing_ = false;
 };
 
 } // namespace kestrine

@@ -10,6 +10,7 @@
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
 #include "ui/common/WindowPlace.h"
+#include "ui/settings/OneLine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -66,6 +67,7 @@ TSettingsForm::TSettingsForm(Context& ctx, SettingsWindowOwner& owner, QWidget* 
         connect(box, &QCheckBox::toggled, this, &TSettingsForm::EnableSaveBtn);
     for (QLineEdit* edit : {ui->PrefSourcePathEdit, ui->PrefDestPathEdit}) {
         connect(edit, &QLineEdit::textChanged, this, &TSettingsForm::EnableSaveBtn);
+        keepOnOneLine(edit);
         edit->installEventFilter(this);
     }
     connect(ui->AddFileTypeButton, &QPushButton::clicked, this,
