@@ -5,6 +5,7 @@
 #include "core/Search.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "tests/ui/HexViewerScript.h"
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
@@ -26,26 +27,11 @@
 
 using namespace kestrine;
 using kestrine::testing::FakePrompts;
+using kestrine::testing::pixelOf;
+using kestrine::testing::ScriptedOpener;
 using kestrine::testing::TestPlatform;
 
 namespace {
-
-class ScriptedOpener : public WindowOpener {
-public:
-    std::function<void(TForm4&)> script;
-    void runModal(QDialog& window) override {
-        window.show();
-        window.activateWindow();
-        if (QTest::qWaitForWindowActive(&window) && script)
-            script(static_cast<TForm4&>(window));
-        window.close();
-    }
-};
-
-QColor pixelOf(THexViewer* grid, int column, int row) {
-    const QRect cell = grid->cellRect(column, row);
-    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
-}
 
 const QColor kSilver(192, 192, 192);
 

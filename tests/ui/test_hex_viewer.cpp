@@ -5,6 +5,7 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
+#include "tests/ui/HexViewerScript.h"
 #include "ui/common/FileNameText.h"
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
@@ -31,35 +32,17 @@
 
 using namespace kestrine;
 using kestrine::testing::FakePrompts;
+using kestrine::testing::pixelOf;
+using kestrine::testing::ScriptedOpener;
 using kestrine::testing::TestPlatform;
 
 namespace {
-
-// Shows the window without a modal loop, lets the test act on it, then closes it.
-class ScriptedOpener : public WindowOpener {
-public:
-    std::function<void(TForm4&)> script;
-    int runs = 0;
-    void runModal(QDialog& window) override {
-        ++runs;
-        window.show();
-        window.activateWindow();
-        if (QTest::qWaitForWindowActive(&window) && script)
-            script(static_cast<TForm4&>(window));
-        window.close();
-    }
-};
 
 void sparseFile(const QString& path, off_t size) {
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     QVERIFY(fd >= 0);
     QCOMPARE(::ftruncate(fd, size), 0);
     ::close(fd);
-}
-
-QColor pixelOf(THexViewer* grid, int column, int row) {
-    const QRect cell = grid->cellRect(column, row);
-    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
 }
 
 // The thumb's length as the scroll bar's own style lays it out.
