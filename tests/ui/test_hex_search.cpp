@@ -26,10 +26,7 @@
 #include <functional>
 
 using namespace kestrine;
-using kestrine::testing::FakePrompts;
-using kestrine::testing::pixelOf;
-using kestrine::testing::ScriptedOpener;
-using kestrine::testing::TestPlatform;
+using namespace kestrine::testing;
 
 namespace {
 
