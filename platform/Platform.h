@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace kestrine {
 
@@ -34,6 +35,12 @@ struct BlockRead {
     void* buffer = nullptr;
     std::size_t count = 0;
     std::int64_t got = 0;
+};
+
+// One name in a folder, as the file system spells it.
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false; // also a link to a folder
 };
 
 // Where a run keeps its settings file and writes its help file, each with a trailing separator.
@@ -84,6 +91,8 @@ public:
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;
     // Deletes a file, first making it writable where the platform needs that.
     virtual Result<void> deleteFile(const std::string& path) = 0;
+    // The names in a folder, without "." and "..", in no particular order.
+    virtual Result<std::vector<FolderEntry>> listFolder(const std::string& folder) = 0;
 
     // Bytes free for the caller on the file system holding `folder`.
     virtual Result<std::int64_t> freeBytes(const std::string& folder) = 0;
@@ -102,6 +111,9 @@ public:
     virtual bool ownedByUser(const std::string& folder) = 0;
     // Creates a folder and its missing parents, each new one private to the user.
     virtual Result<void> createFolders(const std::string& path) = 0;
+    // The same for a folder the user asks for: each new one gets the usual permissions of a new
+    // folder, which the user's umask decides.
+    virtual Result<void> createSharedFolders(const std::string& path) = 0;
     // Milliseconds on a clock suitable for elapsed times.
     virtual std::int64_t nowMs() = 0;
 

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
@@ -39,6 +40,22 @@ Result<void> okOrErrno(int rc) {
     if (rc == 0)
         return {};
     return lastFailure();
+}
+
+// A folder and its missing parents, each new one with `mode` less the umask; one that is there
+// already is passed over.
+Result<void> makeFolders(const std::string& path, mode_t mode) {
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), mode) != 0 && errno != EEXIST)
+            return lastFailure();
+        if (end == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Failure{errnoText(ENOTDIR)};
+    return {};
 }
 
 // Takes the lock without waiting; a file someone else holds is "in use".
@@ -251,6 +268,32 @@ Result<void> PosixPlatform::deleteFile(const std::string& path) {
     return okOrErrno(::unlink(path.c_str()));
 }
 
+Result<std::vector<FolderEntry>> PosixPlatform::listFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return lastFailure();
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const Failure failure = lastFailure();
+        ::close(fd);
+        return failure;
+    }
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat st {};
+            isFolder = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.push_back({std::string(name), isFolder});
+    }
+    ::closedir(dir);
+    return entries;
+}
+
 Result<std::int64_t> PosixPlatform::freeBytes(const std::string& folder) {
     struct statvfs vfs {};
     if (::statvfs(folderOrCurrent(folder).c_str(), &vfs) != 0)
@@ -326,16 +369,11 @@ bool PosixPlatform::ownedByUser(const std::string& folder) {
 }
 
 Result<void> PosixPlatform::createFolders(const std::string& path) {
-    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-        const std::string part = path.substr(0, end);
-        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return lastFailure();
-        if (end == std::string::npos)
-            break;
-    }
-    if (!directoryExists(path))
-        return Failure{errnoText(ENOTDIR)};
-    return {};
+    return makeFolders(path, 0700);
+}
+
+Result<void> PosixPlatform::createSharedFolders(const std::string& path) {
+    return makeFolders(path, 0777);
 }
 
 std::int64_t PosixPlatform::nowMs() {

@@ -26,6 +26,7 @@ public:
     bool directoryExists(const std::string& path) override;
     bool sameFile(const std::string& a, const std::string& b) override;
     Result<void> deleteFile(const std::string& path) override;
+    Result<std::vector<FolderEntry>> listFolder(const std::string& folder) override;
 
     Result<std::int64_t> freeBytes(const std::string& folder) override;
     std::string mountPoint(const std::string& folder) override;
@@ -36,6 +37,7 @@ public:
     std::string homeFolder() override;
     bool ownedByUser(const std::string& folder) override;
     Result<void> createFolders(const std::string& path) override;
+    Result<void> createSharedFolders(const std::string& path) override;
     std::int64_t nowMs() override;
 
     bool consoleAvailable() override;

@@ -128,7 +128,6 @@ void checkCaptions(int low) {
 // Labels and the accepted range take any positions without overflowing (the sanitizers watch).
 void checkLabels(const Input& in) {
     (void)positionLabels(in.offset, in.fileSize);
-    (void)openingLabels(in.offset, in.fileSize);
     Picks picks = Picks::atOpening(in.offset, in.fileSize);
     picks.doubleClick(in.fileSize);
     const AcceptedRange range = acceptedRange(picks);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
 #include <memory>
 
 namespace kestrine::testing {
@@ -33,6 +34,9 @@ struct FreshRun {
     // Puts the real prompts back and checks that no window was left open.
     void endRun() {
         setPrompts(nullptr);
+        // Qt does not see names that are not UTF-8, so it could not remove them.
+        std::error_code ignored;
+        std::filesystem::remove_all(dir->path().toStdString(), ignored);
         for (QWidget* top : QApplication::topLevelWidgets())
             QVERIFY2(!top->isVisible(), qPrintable(top->objectName() + " left open"));
     }

@@ -114,20 +114,25 @@ TEST(HexPage, PageOffsetsAndCaptions) {
 
 TEST(HexPage, Labels) {
     EXPECT_EQ(positionText(500), "1F4h  500d");
-    const PositionLabels start500 = openingLabels(500, 0);
+    const auto opening = [](Position start, Position length) {
+        const Picks picks = Picks::atOpening(start, length);
+        return positionLabels(picks.startPos, picks.finishPos);
+    };
+    const PositionLabels start500 = opening(500, 0);
     EXPECT_EQ(start500.start, "Start Pos: 1F4h  500d");
     EXPECT_EQ(start500.finish, "Finish Pos: <undefined>");
     EXPECT_EQ(start500.offset, "Offset Length: <undefined>");
-    const PositionLabels finish100 = openingLabels(0, 100);
+    const PositionLabels finish100 = opening(0, 100);
     EXPECT_EQ(finish100.start, "Start Pos: <undefined>");
     EXPECT_EQ(finish100.finish, "Finish Pos: 64h  100d");
     EXPECT_EQ(finish100.offset, "Offset Length: <undefined>");
+    // A negative length value chooses no finish, so none is shown.
+    EXPECT_EQ(opening(500, -5).finish, "Finish Pos: <undefined>");
     EXPECT_EQ(positionLabels(1000, 200).offset, "Offset Length: 320h  800d"); // absolute
     EXPECT_EQ(positionLabels(0, 0).start, "Start Pos: <undefined>");
     // Values far out of any file must neither overflow nor pass for a length.
     const Position top = std::numeric_limits<Position>::max();
-    EXPECT_EQ(openingLabels(top, top).finish,
-              "Finish Pos: 7FFFFFFFFFFFFFFFh  9223372036854775807d");
+    EXPECT_EQ(opening(top, top).finish, "Finish Pos: 7FFFFFFFFFFFFFFFh  9223372036854775807d");
 }
 
 // A picking sequence: 'd' double click, 's'/'f' Set Start/Finish, 'S'/'F' Clear, at a position.
@@ -166,11 +171,22 @@ TEST_P(Picking, RulesAndAccept) {
     EXPECT_EQ(picks.startPos, c.expected.startPos);
     EXPECT_EQ(picks.finishPos, c.expected.finishPos);
     EXPECT_EQ(acceptedRange(picks), c.accepted);
+    // The labels read the positions, so one that is not chosen must be 0.
+    EXPECT_TRUE(picks.startSet || picks.startPos == 0);
+    EXPECT_TRUE(picks.finishSet || picks.finishPos == 0);
 }
 INSTANTIATE_TEST_SUITE_P(
     Sequences, Picking,
     ::testing::Values(
-        PickCase{"OpenWithStartOnly", 500, 0, {}, {true, false, 500, 500}, {500, 0}},
+        PickCase{"OpenWithStartOnly", 500, 0, {}, {true, false, 500, 0}, {500, 0}},
+        // The start cleared and picked again: no finish was ever chosen to exchange with.
+        PickCase{"UnchosenFinishStaysOut",
+                 500,
+                 0,
+                 {{'d', 500}, {'d', 600}},
+                 {true, false, 600, 0},
+                 {600, 0}},
+        PickCase{"NegativeStartIsNotChosen", -40, 100, {}, {false, true, 0, 60}, {0, 60}},
         PickCase{"OpenWithFinishOnly", 0, 100, {}, {false, true, 0, 100}, {0, 100}},
         PickCase{"FirstPickAtZero", 0, 0, {{'d', 0}}, {true, false, 0, 0}, {0, 0}},
         PickCase{

@@ -5,12 +5,14 @@
 #include "core/Search.h"
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
+#include "tests/ui/HexViewerScript.h"
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
 #include "ui/main/TForm1.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -24,27 +26,9 @@
 #include <functional>
 
 using namespace kestrine;
-using kestrine::testing::FakePrompts;
-using kestrine::testing::TestPlatform;
+using namespace kestrine::testing;
 
 namespace {
-
-class ScriptedOpener : public WindowOpener {
-public:
-    std::function<void(TForm4&)> script;
-    void runModal(QDialog& window) override {
-        window.show();
-        window.activateWindow();
-        if (QTest::qWaitForWindowActive(&window) && script)
-            script(static_cast<TForm4&>(window));
-        window.close();
-    }
-};
-
-QColor pixelOf(THexViewer* grid, int column, int row) {
-    const QRect cell = grid->cellRect(column, row);
-    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
-}
 
 const QColor kSilver(192, 192, 192);
 
@@ -146,6 +130,18 @@ private Q_SLOTS:
             QCOMPARE(grid->Size(), 256u);
             grid->setOffset(0x300);
             QCOMPARE(grid->Size(), 256u);
+
+            // A file gone meanwhile: its page stays until the next page move, which finds the
+            // handle released and shows the empty page at 0.
+            const QString shown = grid->cellText(1, 1);
+            QVERIFY(QFile::remove(file));
+            press();
+            QCOMPARE(fake.boxes.size(), std::size_t(2));
+            QCOMPARE(place(), (QList<qint64>{0x300, 1, 1, 0x135}));
+            QCOMPARE(grid->Size(), 256u);
+            QCOMPARE(grid->cellText(1, 1), shown);
+            QTest::keyClick(grid, Qt::Key_PageUp);
+            QCOMPARE(QList<qint64>({grid->Offset(), grid->Size()}), (QList<qint64>{0, 0}));
             ran = true;
         };
         QTest::mouseClick(form.findChild<QWidget*>("HexViewButton"), Qt::LeftButton);

@@ -5,6 +5,8 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
+#include "tests/ui/HexViewerScript.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/WindowOpener.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -28,25 +31,9 @@
 #include <functional>
 
 using namespace kestrine;
-using kestrine::testing::FakePrompts;
-using kestrine::testing::TestPlatform;
+using namespace kestrine::testing;
 
 namespace {
-
-// Shows the window without a modal loop, lets the test act on it, then closes it.
-class ScriptedOpener : public WindowOpener {
-public:
-    std::function<void(TForm4&)> script;
-    int runs = 0;
-    void runModal(QDialog& window) override {
-        ++runs;
-        window.show();
-        window.activateWindow();
-        if (QTest::qWaitForWindowActive(&window) && script)
-            script(static_cast<TForm4&>(window));
-        window.close();
-    }
-};
 
 void sparseFile(const QString& path, off_t size) {
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -55,9 +42,20 @@ void sparseFile(const QString& path, off_t size) {
     ::close(fd);
 }
 
-QColor pixelOf(THexViewer* grid, int column, int row) {
-    const QRect cell = grid->cellRect(column, row);
-    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
+// The thumb's length as the scroll bar's own style lays it out.
+int thumbLength(const QScrollBar* bar) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    return bar->style()
+        ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
+        .height();
 }
 
 void doubleClickCell(THexViewer* grid, int column, int row) {
@@ -86,6 +84,12 @@ class TestHexViewer : public QObject, protected kestrine::testing::FreshRun {
         return found;
     }
     QLineEdit* field(const QString& name) { return in<QLineEdit>(form.get(), name); }
+    static QString labelsOf(TForm4& viewer) {
+        QStringList texts;
+        for (const char* name : {"StartOffsetLabel", "FinishOffsetLabel", "OffsetLabel"})
+            texts << in<QLabel>(&viewer, name)->text();
+        return texts.join('|');
+    }
     // The main window on `source` with the given decimal fields, then the hex view button.
     void openViewer(const QString& source, const QString& start, const QString& length,
                     std::function<void(TForm4&)> script) {
@@ -222,6 +226,38 @@ private Q_SLOTS:
                 std::vector<char>(all.begin() + 36, all.begin() + 140));
     }
 
+    // Opened on start 500 with one byte, the start cleared and 600 picked: the labels, the
+    // marks, the buttons and Accept all tell the one byte at 600.
+    void oneRangeEverywhere() {
+        openViewer(makeFile("f.bin", 1000), "500", "0", [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            doubleClickCell(grid, 1, 2); // 500, the page being at 484
+            doubleClickCell(grid, 5, 8); // 600
+            QCOMPARE(labelsOf(viewer),
+                     "Start Pos: 258h  600d|Finish Pos: <undefined>|Offset Length: <undefined>");
+            QCOMPARE(pixelOf(grid, 5, 8), QColor(0, 255, 0));
+            QCOMPARE(pixelOf(grid, 1, 2), pixelOf(grid, 2, 2)); // 500 not marked
+            QVERIFY(in(&viewer, "SetFinishButton")->isEnabled());
+            QTest::mouseClick(in(&viewer, "AcceptBitBtn"), Qt::LeftButton);
+        });
+        QCOMPARE(field("StartDecEdit")->text(), "600");
+        QCOMPARE(field("OffsetDecEdit")->text(), "0");
+    }
+
+    // A source whose name is not UTF-8 opens in the viewer.
+    void nameThatIsNotUtf8() {
+        const std::string name = dir->path().toStdString() + "/\xff\xfe.bin";
+        testing::writeFile(name, testing::randomBytes(300));
+        bool shown = false;
+        openViewer(nameText(name), "0", "0", [&](TForm4& viewer) {
+            QCOMPARE(viewer.HexViewer1()->FileName(), name);
+            QCOMPARE(viewer.HexViewer1()->Size(), 256u);
+            shown = true;
+        });
+        QVERIFY(shown);
+        QVERIFY(fake->boxes.empty());
+    }
+
     // The 2^31 limit, and the window's paging on a file just under it (sparse, nothing written).
     void sizeLimit() {
         const QString huge = dir->filePath("huge.bin");
@@ -274,6 +310,10 @@ private Q_SLOTS:
             << 1000 << "0"
             << "100" << 0LL
             << "Start Pos: <undefined>|Finish Pos: 64h  100d|Offset Length: <undefined>" << true;
+        QTest::newRow("257 bytes")
+            << 257 << "0"
+            << "0" << 0LL
+            << "Start Pos: <undefined>|Finish Pos: <undefined>|Offset Length: <undefined>" << true;
         QTest::newRow("256 bytes")
             << 256 << "0x35"
             << "0" << 0x25LL
@@ -288,17 +328,22 @@ private Q_SLOTS:
         QFETCH(qint64, offset);
         QFETCH(QString, labels);
         QFETCH(bool, scrolls);
-        openViewer(makeFile("big.bin", 5000), "0", "0", {}); // the scroll bar was enabled
+        // The scroll bar was enabled, and the showing ended on a button.
+        openViewer(makeFile("big.bin", 5000), "0", "0", [&](TForm4& viewer) {
+            QTest::mouseClick(in(&viewer, "CloseBitBtn"), Qt::LeftButton);
+        });
         const QString file = makeFile("f.bin", fileSize);
         std::optional<qint64> shownAt;
         openViewer(file, start, length, [&](TForm4& viewer) {
             THexViewer* grid = viewer.HexViewer1();
             shownAt = grid->Offset();
-            QStringList texts;
-            for (const char* name : {"StartOffsetLabel", "FinishOffsetLabel", "OffsetLabel"})
-                texts << in<QLabel>(&viewer, name)->text();
-            QCOMPARE(texts.join('|'), labels);
-            QCOMPARE(viewer.ScrollBar()->isEnabled(), scrolls);
+            QCOMPARE(labelsOf(viewer), labels);
+            QScrollBar* bar = viewer.ScrollBar();
+            QCOMPARE(bar->isEnabled(), scrolls);
+            if (scrolls) // the smallest thumb, also on a file of one byte more than a page
+                QCOMPARE(thumbLength(bar),
+                         bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, bar));
+            QVERIFY(grid->hasFocus()); // the paging keys work at once
             QCOMPARE(grid->cellText(1, 0), QString("$%1").arg(offset & 15, 0, 16).toUpper());
             QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());
             if (start == "500") // the start cell, in row 2, is lime

@@ -7,6 +7,7 @@
 #include "tests/core/TestPlatform.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/NumberEdit.h"
 #include "ui/main/TForm1.h"
 #include "ui/main/WindowMode.h"
@@ -107,10 +108,13 @@ class TestMainWindow : public QObject, protected kestrine::testing::FreshRun {
     }
     // A drop over a child control, which the window takes.
     bool drop(const QStringList& files) {
-        QMimeData mime;
         QList<QUrl> urls;
         for (const QString& f : files)
             urls << QUrl::fromLocalFile(f);
+        return dropUrls(urls);
+    }
+    bool dropUrls(const QList<QUrl>& urls) {
+        QMimeData mime;
         mime.setUrls(urls);
         QWidget* over = edit("DestFileEdit");
         const QPointF pos = over->rect().center();
@@ -569,6 +573,41 @@ private Q_SLOTS:
         QCOMPARE(text("SourceFileEdit"), deep);
         QCOMPARE(state->SourceFileSize, 10);
         QCOMPARE(text("DestFileEdit"), "dest.bin");
+    }
+
+    // Names that are not UTF-8, from the settings file, a drop and the file dialog, reach the
+    // file system as the same bytes and go back to the settings file unchanged.
+    void namesThatAreNotUtf8() {
+        const std::string folder = dir->path().toStdString() + "/bad\xff";
+        QVERIFY(platform->createFolders(folder).ok());
+        const std::string name = folder + "/name with spaces \xff\xfe.bin";
+        testing::writeFile(name, std::vector<char>(300, 'x'));
+        start(QByteArray::fromStdString("[Kestrine]\nSaveLastSourceFile=" + name + "\n"));
+        QVERIFY(fake->boxes.empty());
+        QCOMPARE(state->SourceFileName, name);
+        QCOMPARE(state->SourceFileSize, 300);
+        QCOMPARE(text("SourceFileEdit"), nameText(name));
+
+        const std::string latin1 = folder + "/\xe9t\xe9.bin";
+        testing::writeFile(latin1, std::vector<char>(7, 'y'));
+        QVERIFY(dropUrls({QUrl::fromEncoded(
+            "file://" + QByteArray::fromStdString(latin1).toPercentEncoding("/"))}));
+        QCOMPARE(state->SourceFileName, latin1);
+        QCOMPARE(state->SourceFileSize, 7);
+
+        fake->choices.push_back({nameText(name), 1});
+        QTest::mouseClick(w("GetSourceSpeedButton"), Qt::LeftButton);
+        QCOMPARE(nameBytes(fake->dialogs.back().initialDir), folder + "/");
+        QCOMPARE(nameBytes(fake->dialogs.back().fileName), "\xe9t\xe9.bin");
+        QCOMPARE(state->SourceFileName, name);
+        QCOMPARE(state->SourceFileSize, 300);
+        QVERIFY(fake->boxes.empty());
+
+        form->close();
+        const auto written = testing::readFile(dir->filePath("Kestrine.ini").toStdString());
+        const std::string ini(written.begin(), written.end());
+        QVERIFY(ini.find("SaveLastSourceFile=" + name + "\n") != std::string::npos);
+        QVERIFY(ini.find("SourcePath=" + folder + "/\n") != std::string::npos);
     }
 
     void dialogStartFolder_data() {

@@ -6,6 +6,7 @@
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/FreshRun.h"
 #include "ui/common/DirectoryChooser.h"
+#include "ui/common/FileNameText.h"
 #include "ui/main/TForm1.h"
 #include "ui/settings/FileTypeList.h"
 #include "ui/settings/TSettingsForm.h"
@@ -16,12 +17,14 @@
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 
 #include <fstream>
@@ -538,6 +541,51 @@ private Q_SLOTS:
         QCOMPARE(edit->text(), chosen ? nested : typed);
         QCOMPARE(QFileInfo(nested).isDir(), chosen);
         QCOMPARE(QApplication::focusWidget(), edit);
+        settings->close();
+    }
+
+    // Preferred folders whose names are not UTF-8: the real chooser lists them and hands back
+    // their bytes, and a Save writes them, the untouched one too, back unchanged.
+    void namesThatAreNotUtf8() {
+        const std::string bad = dir->path().toStdString() + "/bad\xff";
+        QVERIFY(platform->createFolders(bad + "/inner\xfe").ok());
+        testing::writeFile(bad + "/file\xfd.bin", {'x'});
+        open(QByteArray::fromStdString("PrefSourcePathSwitch=1\nPrefSourcePath=" + bad +
+                                       "\nPrefDestPathSwitch=1\nPrefDestPath=" + bad + "\n"));
+        QCOMPARE(w<QLineEdit>("PrefDestPathEdit")->text(), nameText(bad));
+        RealChooserPrompts real;
+        setPrompts(&real);
+        QStringList listed;
+        QTimer::singleShot(0, this, [&] {
+            DirectoryChooser* chooser = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* found = qobject_cast<DirectoryChooser*>(top); found && found->isVisible())
+                    chooser = found;
+            if (!chooser)
+                return;
+            auto* tree = chooser->findChild<QTreeView*>("DirectoryTree");
+            const QModelIndex here = tree->currentIndex();
+            listed << here.data().toString() << here.model()->index(0, 0, here).data().toString()
+                   << chooser->findChild<QListWidget*>("FileList")->item(0)->text();
+            tree->setCurrentIndex(here.model()->index(0, 0, here));
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualRect(tree->currentIndex()).center());
+            QTest::mouseClick(chooser->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(w("GetSourcePathButton"), Qt::LeftButton);
+        setPrompts(fake.get());
+        QCOMPARE(listed, QStringList({nameText("bad\xff"), nameText("inner\xfe"),
+                                      nameText("file\xfd.bin")}));
+        QCOMPARE(nameBytes(w<QLineEdit>("PrefSourcePathEdit")->text()), bad + "/inner\xfe");
+        QVERIFY(real.boxes.empty());
+
+        QTest::mouseClick(w("SaveBitBtn"), Qt::LeftButton);
+        QVERIFY(fake->errors.empty());
+        const auto written = testing::readFile(dir->filePath("Kestrine.ini").toStdString());
+        const std::string ini(written.begin(), written.end());
+        QVERIFY(ini.find("PrefSourcePath=" + bad + "/inner\xfe\n") != std::string::npos);
+        QVERIFY(ini.find("PrefDestPath=" + bad + "\n") != std::string::npos);
         settings->close();
     }
 

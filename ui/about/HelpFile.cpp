@@ -1,6 +1,7 @@
 #include "ui/about/HelpFile.h"
 
 #include "core/Text.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/Prompts.h"
 
 #include <QResource>
@@ -51,11 +52,11 @@ void openHelp(Platform& platform, const std::string& helpFolder, QWidget* owner)
     const QByteArray bytes = helpResource();
     std::string error;
     if (!ensureHelpFile(platform, path, std::string_view(bytes.constData(), bytes.size()), error)) {
-        prompts().errorReport(owner, QString::fromStdString(generalErrorText(error)));
+        prompts().errorReport(owner, nameText(generalErrorText(error)));
         return;
     }
     // What the viewer makes of it is not examined: without one nothing is reported.
-    prompts().openDocument(QString::fromStdString(path));
+    prompts().openDocument(nameText(path));
 }
 
 } // namespace kestrine

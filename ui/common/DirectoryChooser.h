@@ -3,10 +3,15 @@
 // the drive list, the folder's files greyed, and an edit where a folder that does not exist yet
 // may be typed (the chooser asks before accepting it).
 
+#include "platform/Platform.h"
+
 #include <QDialog>
 
+#include <string>
+
 class QComboBox;
-class QFileSystemModel;
+class QStandardItem;
+class QStandardItemModel;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -24,21 +29,24 @@ public:
     // The accepted folder, absolute (a relative text is taken from the shown folder).
     QString directory() const;
     // The folder whose contents are shown.
-    QString shownFolder() const { return folder_; }
+    QString shownFolder() const;
 
     void accept() override;
 
 private:
-    void showFolder(const QString& folder);
+    void showFolder(const std::string& folder);
     void driveChosen(int index);
+    // Lists the subfolders of a tree item's folder the first time it is needed.
+    void readSubfolders(QStandardItem* item);
 
-    QFileSystemModel* model_;
+    Platform& platform_;
+    QStandardItemModel* model_;
     QTreeView* DirectoryTree;
     QListWidget* FileList;
     QComboBox* DriveComboBox;
     QLineEdit* DirectoryNameEdit;
     QLabel* FolderLabel;
-    QString folder_;
+    std::string folder_; // as the file system spells it
 };
 
 } // namespace kestrine

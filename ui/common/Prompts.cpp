@@ -1,6 +1,7 @@
 #include "ui/common/Prompts.h"
 
 #include "ui/common/DirectoryChooser.h"
+#include "ui/common/FileNameText.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -173,7 +174,9 @@ Prompts* installed = nullptr;
 } // namespace
 
 void Prompts::openDocument(const QString& path) {
-    (void)openUrl(QUrl::fromLocalFile(path));
+    // The address carries the name's own bytes, also those that are not UTF-8.
+    const QByteArray bytes = QByteArray::fromStdString(nameBytes(path));
+    (void)openUrl(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
 }
 
 Prompts& systemPrompts() {

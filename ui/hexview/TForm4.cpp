@@ -6,12 +6,16 @@
 #include "core/Numbers.h"
 #include "core/Search.h"
 #include "core/Text.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
 #include "ui/hexview/THexViewer.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <limits>
@@ -28,6 +32,22 @@ QColor markColour(Rgb rgb) {
 int scrollPosition(Position position) {
     return static_cast<int>(std::clamp<Position>(position, 0, std::numeric_limits<int>::max()));
 }
+
+// Sizes a scroll bar's thumb as if a page were no position at all, so the thumb keeps its
+// smallest size on every file; the page step of 256 would make it a large share of a short file.
+class SmallestThumbStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_ScrollBar || !slider)
+            return QProxyStyle::subControlRect(control, option, part, widget);
+        QStyleOptionSlider smallest = *slider;
+        smallest.pageStep = 0;
+        return QProxyStyle::subControlRect(control, &smallest, part, widget);
+    }
+};
 
 } // namespace
 
@@ -52,6 +72,10 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
     courier.setPointSize(9);
     ui->CharLabel->setFont(courier);
     ui->CharLabel->adjustSize();
+
+    auto* thumbStyle = new SmallestThumbStyle(QApplication::style()->name());
+    thumbStyle->setParent(ui->ScrollBar);
+    ui->ScrollBar->setStyle(thumbStyle);
 
     THexViewer* grid = ui->HexViewer1;
     grid->setPlatform(platform);
@@ -122,17 +146,20 @@ bool TForm4::FormShow() {
         return false;
     }
 
-    showLabels(openingLabels(*start, *length));
     picks_ = Picks::atOpening(*start, *length);
+    SetPositionLabels();
     ui->HexViewer1->setOffset(*start);
     bar->setValue(scrollPosition(*start));
     SetButtonStates();
     ui->AcceptBitBtn->setEnabled(false);
     AdjustRowHeader();
+    // The paging keys work at once, also when the last showing ended on a button.
+    ui->HexViewer1->setFocus();
     return true;
 }
 
-void TForm4::showLabels(const PositionLabels& labels) {
+void TForm4::SetPositionLabels() {
+    const PositionLabels labels = positionLabels(picks_.startPos, picks_.finishPos);
     const std::pair<QLabel*, const std::string*> pairs[] = {{ui->StartOffsetLabel, &labels.start},
                                                             {ui->FinishOffsetLabel, &labels.finish},
                                                             {ui->OffsetLabel, &labels.offset}};
@@ -140,10 +167,6 @@ void TForm4::showLabels(const PositionLabels& labels) {
         label->setText(QString::fromStdString(*text));
         label->adjustSize();
     }
-}
-
-void TForm4::SetPositionLabels() {
-    showLabels(positionLabels(picks_.startPos, picks_.finishPos));
 }
 
 void TForm4::SetButtonStates() {
@@ -305,15 +328,11 @@ void TForm4::SearchButtonClick() {
                                            from, lastHit(), text.toStdU16String());
     if (result.outcome == SearchOutcome::CannotOpen) {
         prompts().messageBox(this, BoxKind::Error,
-                             QStringLiteral("The source file ") +
-                                 QString::fromStdString(state_.SourceFileName) +
+                             QStringLiteral("The source file ") + nameText(state_.SourceFileName) +
                                  QStringLiteral(" cannot be opened."));
-        // The grid gets its file back, so later page moves still show the file.
-        const Position offset = grid->Offset();
-        const int column = grid->Col(), row = grid->Row();
-        grid->setFileName(state_.SourceFileName);
-        grid->setOffset(offset);
-        grid->setCursorCell(column, row);
+        // The page shown stays; the grid takes its file back where it can, so that later page
+        // moves still show a file that was only locked.
+        grid->reopenFile();
         return;
     }
     Position at = 0; // nothing found: back to the start of the file

@@ -63,7 +63,6 @@ private:
     void HexViewer1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
     void SetButtonStates();
     void SetPositionLabels();
-    void showLabels(const PositionLabels& labels);
     Position cursorPosition() const;
     const LastHit& lastHit() const { return state_.LastFound; }
 

@@ -81,6 +81,13 @@ void THexViewer::CloseFile() {
         handle_.reset();
 }
 
+void THexViewer::reopenFile() {
+    if (fileName_.empty() || handle_.isOpen())
+        return;
+    if (Result<FileHandle> file = platform_->openShared(fileName_))
+        handle_ = std::move(*file);
+}
+
 void THexViewer::showPage(const HexPage& page) {
     page_ = page;
     for (int r = 1; r <= 16; ++r) {

@@ -36,6 +36,9 @@ public:
     std::uint32_t Size() const { return static_cast<std::uint32_t>(page_.size); }
     // Releases the file; the next page load then shows the empty page at 0.
     void CloseFile();
+    // Opens a released FileName again without loading a page; when that fails the handle stays
+    // released.
+    void reopenFile();
 
     // The cursor cell, never on a header cell nor in the text column.
     int Col() const { return col_; }

@@ -13,6 +13,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/about/HelpFile.h"
 #include "ui/about/TAboutBox.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/NumberEdit.h"
 #include "ui/common/WindowLook.h"
 #include "ui/common/WindowOpener.h"
@@ -39,8 +40,13 @@ namespace kestrine {
 
 namespace {
 
-QString fromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
+// The name a local file's address stands for, byte for byte: the address carries the bytes
+// percent-encoded, and Qt's own decoding would replace those that are not UTF-8.
+QString localName(const QUrl& url) {
+    if (!url.host().isEmpty())
+        return url.toLocalFile();
+    const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
+    return nameText(QByteArray::fromPercentEncoding(path).toStdString());
 }
 
 // The local names of a drop, or nothing when it holds anything but local files.
@@ -51,7 +57,7 @@ std::optional<QStringList> droppedFiles(const QMimeData* mime) {
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile())
             return std::nullopt;
-        names << url.toLocalFile();
+        names << localName(url);
     }
     if (names.isEmpty())
         return std::nullopt;
@@ -192,7 +198,7 @@ void TForm1::setStatusBarColour(const QColor& colour) {
 }
 
 void TForm1::applyFileFilter() {
-    openDialog1_.filter = openDialog2_.filter = fromUtf8(state_.Settings.FileFilter);
+    openDialog1_.filter = openDialog2_.filter = nameText(state_.Settings.FileFilter);
 }
 
 // ---- Host ----------------------------------------------------------------------------------
@@ -216,12 +222,12 @@ QLineEdit* TForm1::editFor(Field field) const {
 }
 
 std::string TForm1::fieldText(Field field) const {
-    return editFor(field)->text().toStdString();
+    return nameBytes(editFor(field)->text());
 }
 
 void TForm1::setFieldText(Field field, const std::string& text) {
     QLineEdit* edit = editFor(field);
-    const QString value = fromUtf8(text);
+    const QString value = nameText(text);
     if (auto* number = qobject_cast<NumberEdit*>(edit))
         number->setProgramText(value);
     else if (edit->text() != value)
@@ -233,11 +239,11 @@ void TForm1::focusField(Field field) {
 }
 
 Answer TForm1::messageBox(BoxKind kind, const std::string& text) {
-    return prompts().messageBox(this, kind, fromUtf8(text));
+    return prompts().messageBox(this, kind, nameText(text));
 }
 
 void TForm1::reportError(const std::string& message) {
-    prompts().errorReport(this, fromUtf8(generalErrorText(message)));
+    prompts().errorReport(this, nameText(generalErrorText(message)));
 }
 
 void TForm1::appendLog(const std::string& text, bool bold) {
@@ -249,7 +255,7 @@ void TForm1::appendLog(const std::string& text, bool bold) {
     if (logLines_ > 0)
         cursor.insertBlock(QTextBlockFormat(), format);
     cursor.setCharFormat(format);
-    cursor.insertText(fromUtf8(text), format);
+    cursor.insertText(nameText(text), format);
     ++logLines_;
 
     log->setFocus(Qt::OtherFocusReason);
@@ -296,11 +302,11 @@ void TForm1::setProgressTimerEnabled(bool enabled) {
 }
 
 void TForm1::setStatusText(const std::string& text) {
-    ShowHint(fromUtf8(text));
+    ShowHint(nameText(text));
 }
 
 void TForm1::setTitle(const std::string& title) {
-    setWindowTitle(fromUtf8(title));
+    setWindowTitle(nameText(title));
 }
 
 void TForm1::pumpEvents() {
@@ -338,8 +344,8 @@ void TForm1::prepareDialog(FileDialogState& dialog, const std::string& lastPath,
     const std::string text = fieldText(field);
     const std::string folder = dialogStartFolder(platform_, lastPath, prefSwitch, prefPath, text);
     if (!folder.empty())
-        dialog.initialDir = fromUtf8(folder);
-    dialog.fileName = platform_.fileExists(text) ? fromUtf8(namePart(text)) : QString();
+        dialog.initialDir = nameText(folder);
+    dialog.fileName = platform_.fileExists(text) ? nameText(namePart(text)) : QString();
     dialog.title = title;
 }
 
@@ -351,7 +357,7 @@ void TForm1::GetSourceFile() {
 
         if (auto chosen =
                 prompts().openFileName(this, openDialog1_, [this] { OpenDialog1TypeChange(); })) {
-            state_.SourceFileName = chosen->toStdString();
+            state_.SourceFileName = nameBytes(*chosen);
             settings.SourcePath = directoryPart(state_.SourceFileName);
             setFieldText(Field::SourceFile, state_.SourceFileName);
             AddToLog(ctx_, "Source file is " + state_.SourceFileName);
@@ -370,7 +376,7 @@ void TForm1::GetDestFile() {
 
         if (auto chosen =
                 prompts().openFileName(this, openDialog2_, [this] { OpenDialog2TypeChange(); })) {
-            const std::string name = chosen->toStdString();
+            const std::string name = nameBytes(*chosen);
             settings.DestPath = directoryPart(name);
             setFieldText(Field::DestFile, name);
         }
@@ -404,7 +410,7 @@ void TForm1::AcceptFiles(const QStringList& names) {
         if (names.isEmpty())
             return;
         // The whole name: a long path cut short would name another file, or none.
-        setFieldText(Field::SourceFile, names.first().toStdString());
+        setFieldText(Field::SourceFile, nameBytes(names.first()));
         ChangeSourceFile(ctx_);
         AddToLog(ctx_, "Source file is " + state_.SourceFileName);
         AddToLog(ctx_, "Source file is " + FormatSize(ctx_, state_.SourceFileSize));

@@ -6,6 +6,7 @@
 #include "core/Text.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsFile.h"
+#include "ui/common/FileNameText.h"
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
 #include "ui/common/WindowPlace.h"
@@ -13,7 +14,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 
 namespace kestrine {
@@ -103,8 +103,8 @@ void TSettingsForm::FormShow() {
     moveFrameTo(this, owner_.formTopLeft(), windowFrame(this));
     ui->LastSourceCheckBox->setChecked(settings.SaveLastSource);
     ui->LastDestCheckBox->setChecked(settings.SaveLastDest);
-    ui->PrefSourcePathEdit->setText(QString::fromStdString(settings.PrefSourcePath));
-    ui->PrefDestPathEdit->setText(QString::fromStdString(settings.PrefDestPath));
+    ui->PrefSourcePathEdit->setText(nameText(settings.PrefSourcePath));
+    ui->PrefDestPathEdit->setText(nameText(settings.PrefDestPath));
     ui->PrefSourcePathCheckBox->setChecked(settings.PrefSourcePathSwitch);
     ui->PrefDestPathCheckBox->setChecked(settings.PrefDestPathSwitch);
     ui->PrefSourcePathEdit->setEnabled(settings.PrefSourcePathSwitch);
@@ -130,7 +130,7 @@ void TSettingsForm::EnableSaveBtn() {
 }
 
 void TSettingsForm::report(const std::string& message) {
-    prompts().errorReport(this, QString::fromStdString(generalErrorText(message)));
+    prompts().errorReport(this, nameText(generalErrorText(message)));
 }
 
 void TSettingsForm::SaveBitBtnClick() {
@@ -145,8 +145,8 @@ void TSettingsForm::SaveBitBtnClick() {
     Settings& settings = ctx_.state.Settings;
     settings.SaveLastSource = ui->LastSourceCheckBox->isChecked();
     settings.SaveLastDest = ui->LastDestCheckBox->isChecked();
-    settings.PrefSourcePath = ui->PrefSourcePathEdit->text().toStdString();
-    settings.PrefDestPath = ui->PrefDestPathEdit->text().toStdString();
+    settings.PrefSourcePath = nameBytes(ui->PrefSourcePathEdit->text());
+    settings.PrefDestPath = nameBytes(ui->PrefDestPathEdit->text());
     settings.PrefSourcePathSwitch = ui->PrefSourcePathCheckBox->isChecked();
     settings.PrefDestPathSwitch = ui->PrefDestPathCheckBox->isChecked();
     settings.FormColour = preview_;
@@ -212,12 +212,14 @@ void TSettingsForm::DefaultFormColourButtonClick() {
 
 void TSettingsForm::choosePath(QLineEdit* edit) {
     const QString typed = edit->text();
+    // Only the text is made absolute here; the folder is asked for by its bytes.
     const QString absolute = typed.isEmpty() ? QString() : QDir(typed).absolutePath();
-    const QString start =
-        !absolute.isEmpty() && QFileInfo(absolute).isDir() ? absolute : QDir::currentPath();
+    const QString start = !absolute.isEmpty() && ctx_.platform.directoryExists(nameBytes(absolute))
+                              ? absolute
+                              : QDir::currentPath();
     if (const auto chosen = prompts().chooseDirectory(this, start)) {
         // A folder that cannot be made is not reported: the path is kept all the same.
-        QDir().mkpath(*chosen);
+        (void)ctx_.platform.createSharedFolders(nameBytes(*chosen));
         edit->setText(*chosen);
     }
     edit->setFocus(Qt::OtherFocusReason);

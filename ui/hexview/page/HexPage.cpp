@@ -101,14 +101,6 @@ PositionLabels positionLabels(Position startPos, Position finishPos) {
             labelFor("Offset Length: ", both ? distance(finishPos, startPos) : 0, both)};
 }
 
-PositionLabels openingLabels(Position startPos, Position lengthValue) {
-    const Position finishPos = saturatingAdd(startPos, lengthValue);
-    const bool both = startPos > 0 && lengthValue > 0;
-    return {labelFor("Start Pos: ", startPos, startPos != 0),
-            labelFor("Finish Pos: ", finishPos, lengthValue != 0),
-            labelFor("Offset Length: ", both ? distance(finishPos, startPos) : 0, both)};
-}
-
 MarkStyle markStyle(Marking marking) {
     switch (marking) {
     case Marking::LastFound:
@@ -125,10 +117,12 @@ MarkStyle markStyle(Marking marking) {
 
 Picks Picks::atOpening(Position startPos, Position lengthValue) {
     Picks picks;
-    picks.startPos = startPos;
-    picks.finishPos = saturatingAdd(startPos, lengthValue);
     picks.startSet = startPos > 0;
     picks.finishSet = lengthValue > 0;
+    // A length value of 0 is one byte from the start, with no finish chosen: the finish must
+    // not stay behind at the start, where a later pick would exchange it into the range.
+    picks.startPos = picks.startSet ? startPos : 0;
+    picks.finishPos = picks.finishSet ? saturatingAdd(startPos, lengthValue) : 0;
     return picks;
 }
 

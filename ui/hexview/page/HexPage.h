@@ -72,8 +72,6 @@ struct PositionLabels {
 };
 // The three labels for chosen positions; a position of 0 reads as undefined.
 PositionLabels positionLabels(Position startPos, Position finishPos);
-// The labels when the window opens, where the finish and length labels test the length value.
-PositionLabels openingLabels(Position startPos, Position lengthValue);
 
 enum class Marking { LastFound, Start, Finish, StartIsFinish };
 
@@ -84,14 +82,16 @@ struct MarkStyle {
 };
 MarkStyle markStyle(Marking marking);
 
-// The chosen range as the viewer holds it.
+// The chosen range as the viewer holds it. A position that is not chosen is 0, so that it
+// never shows in the labels, takes part in the exchange or reaches Accept.
 struct Picks {
     bool startSet = false;
     bool finishSet = false;
     Position startPos = 0;
     Position finishPos = 0;
 
-    // From the main window's start and length values when the window opens.
+    // From the main window's start and length values when the window opens: a start above 0
+    // and a length value above 0 are chosen.
     static Picks atOpening(Position startPos, Position lengthValue);
 
     // The double-click rules at position p, then the exchange of a backwards pick.
