@@ -80,8 +80,20 @@ inline bool isQueryCall(const std::string& name) {
            name == "sizeOf" || name == "freeBytes" || name == "mayModify";
 }
 
+// What a fault walk checks after each run, whichever code made the calls.
+struct PlatformTrace {
+    std::size_t openHandles = 0;
+    bool failedWrittenClose = false;
+    bool failureUnseen = false;
+    std::vector<std::string> calls;
+};
+
 class TestPlatform : public PosixPlatform {
 public:
+    PlatformTrace trace() const {
+        return {openHandles.size(), failedWrittenClose, failureUnseen, callNames};
+    }
+
     // Every call that reaches the file system is counted and named in order; the one numbered
     // failCallAt (1-based, 0 never) fails as failKind says.
     int calls = 0;

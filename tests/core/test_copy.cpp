@@ -39,6 +39,12 @@ protected:
         host.fields[Field::StartDec] = start;
         host.fields[Field::OffsetDec] = length;
     }
+    // Copies the range to out.bin in the test folder.
+    void copyToOut(const std::string& start, const std::string& length) {
+        host.fields[Field::DestFile] = dir.file("out.bin");
+        setRange(start, length);
+        ExecuteCopy(ctx);
+    }
     std::vector<char> slice(std::size_t start, std::size_t count) const {
         return {data.begin() + static_cast<long>(start),
                 data.begin() + static_cast<long>(start + count)};
@@ -53,9 +59,7 @@ protected:
 
 TEST_F(CopyTest, CopiesTheRangeAndLogsTheFinishingLines) {
     makeSource(5000);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("400", "1535");
-    ExecuteCopy(ctx);
+    copyToOut("400", "1535");
     EXPECT_EQ(readFile(dir.file("out.bin")), slice(400, 1536));
     ASSERT_EQ(host.log.size(), 4u);
     EXPECT_EQ(host.log[0].text, "Copying started...");
@@ -93,9 +97,7 @@ class BlockBoundaries : public CopyTest, public ::testing::WithParamInterface<Bl
 TEST_P(BlockBoundaries, EveryByteArrivesAndEachWholeBlockPumpsOnce) {
     const auto [bytes, pumps] = GetParam();
     makeSource(bytes + 3);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("1", std::to_string(bytes - 1));
-    ExecuteCopy(ctx);
+    copyToOut("1", std::to_string(bytes - 1));
     EXPECT_EQ(readFile(dir.file("out.bin")), slice(1, bytes));
     EXPECT_EQ(host.pumps, pumps);
     if (pumps > 0)
@@ -111,9 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BlockBoundaries,
 
 TEST_F(CopyTest, LastByteOfTheFile) {
     makeSource(100);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("99", "0");
-    ExecuteCopy(ctx);
+    copyToOut("99", "0");
     EXPECT_EQ(readFile(dir.file("out.bin")), slice(99, 1));
 }
 
@@ -131,9 +131,7 @@ class RangeChecks : public CopyTest, public ::testing::WithParamInterface<RangeC
 TEST_P(RangeChecks, RefusedWithTheBoundWrittenBack) {
     const auto& c = GetParam();
     makeSource(100);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange(c.start, c.length);
-    ExecuteCopy(ctx);
+    copyToOut(c.start, c.length);
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].kind, BoxKind::Warning);
@@ -181,9 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CopyTest, EmptySourceRefusesEveryStartWithMaximumMinusOne) {
     makeSource(0);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("0", "0");
-    ExecuteCopy(ctx);
+    copyToOut("0", "0");
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"Start position is too large.\nMaximum is -1"});
     EXPECT_EQ(host.fieldText(Field::StartDec), "-1");
 }
@@ -255,18 +251,14 @@ TEST_F(CopyTest, OverwriteQuestionYesReplacesAReadOnlyFile) {
     makeSource(100);
     writeFile(dir.file("out.bin"), {'o', 'l', 'd'});
     fs::permissions(dir.file("out.bin"), fs::perms::owner_read);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("10", "9");
-    ExecuteCopy(ctx);
+    copyToOut("10", "9");
     EXPECT_EQ(readFile(dir.file("out.bin")), slice(10, 10));
 }
 
 TEST_F(CopyTest, ARefusedRangeAfterYesKeepsTheOldDestination) {
     makeSource(100);
     writeFile(dir.file("out.bin"), {'o', 'l', 'd'});
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("500", "0");
-    ExecuteCopy(ctx);
+    copyToOut("500", "0");
     EXPECT_EQ(boxTexts(), (std::vector<std::string>{
                               "Destination file already exists.\nDo you want to overwrite it?",
                               "Start position is too large.\nMaximum is 99"}));
@@ -277,18 +269,14 @@ TEST_F(CopyTest, ConsoleReplacesAnExistingDestinationWithoutAQuestion) {
     makeSource(100);
     writeFile(dir.file("out.bin"), std::vector<char>(500, 'x'));
     state.ConsoleAttached = true;
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("0", "9");
-    ExecuteCopy(ctx);
+    copyToOut("0", "9");
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_EQ(readFile(dir.file("out.bin")), slice(0, 10));
 }
 
 TEST_F(CopyTest, EmptyNumberFieldsAndTextsThatAreNoNumbers) {
     makeSource(100);
-    host.fields[Field::DestFile] = dir.file("out.bin");
-    setRange("", "0");
-    ExecuteCopy(ctx);
+    copyToOut("", "0");
     setRange("0", "");
     ExecuteCopy(ctx);
     EXPECT_EQ(boxTexts(),
@@ -476,12 +464,12 @@ TEST_F(CopyTest, ADestinationLockedByAnotherProgramIsNotTruncated) {
     EXPECT_EQ(readFile(dir.file("out.bin")), (std::vector<char>{'k', 'e', 'e', 'p'}));
 }
 
-TEST(ChangeSourceFile, MeasuresOrReportsAndKeepsTheLastSize) {
-    TempDir dir;
-    AppState state;
-    FakeHost host;
-    TestPlatform platform;
-    Context ctx{state, host, platform};
+// The same rig serves the steps a copy is made of.
+using ChangeSourceFileTest = CopyTest;
+using ProgressTimerTest = CopyTest;
+using AddToLogTest = CopyTest;
+
+TEST_F(ChangeSourceFileTest, MeasuresOrReportsAndKeepsTheLastSize) {
     writeFile(dir.file("a"), std::vector<char>(1536, 'a'));
 
     host.fields[Field::SourceFile] = dir.file("a");
@@ -513,12 +501,7 @@ TEST(ChangeSourceFile, MeasuresOrReportsAndKeepsTheLastSize) {
     EXPECT_FALSE(state.CommandLineError);
 }
 
-TEST(ChangeSourceFile, NeverBlocksOnAPipe) {
-    TempDir dir;
-    AppState state;
-    FakeHost host;
-    TestPlatform platform;
-    Context ctx{state, host, platform};
+TEST_F(ChangeSourceFileTest, NeverBlocksOnAPipe) {
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
     host.fields[Field::SourceFile] = dir.file("fifo");
     ChangeSourceFile(ctx); // must return: a FIFO with no writer would block a plain open
@@ -526,11 +509,7 @@ TEST(ChangeSourceFile, NeverBlocksOnAPipe) {
     EXPECT_EQ(state.SourceFileSize, 0);
 }
 
-TEST(ProgressTimer, ShowsThePercentInBarStatusAndTitle) {
-    AppState state;
-    FakeHost host;
-    TestPlatform platform;
-    Context ctx{state, host, platform};
+TEST_F(ProgressTimerTest, ShowsThePercentInBarStatusAndTitle) {
     state.StartupTitle = "Kestrine";
     state.CopyProgress = 0.42;
     ProgressTimer(ctx);
@@ -545,11 +524,7 @@ TEST(ProgressTimer, ShowsThePercentInBarStatusAndTitle) {
     EXPECT_EQ(host.progress, 14);
 }
 
-TEST(AddToLog, ConsoleLinesEndInCrLfOnlyWhileAttached) {
-    AppState state;
-    FakeHost host;
-    TestPlatform platform;
-    Context ctx{state, host, platform};
+TEST_F(AddToLogTest, ConsoleLinesEndInCrLfOnlyWhileAttached) {
     AddToLog(ctx, "window only");
     EXPECT_TRUE(platform.console.empty());
     state.ConsoleAttached = true;

@@ -6,6 +6,7 @@
 // the bytes already copied) still give the exact copy.
 
 #include "FakeHost.h"
+#include "FaultWalk.h"
 #include "TestPlatform.h"
 
 #include "core/CommandLine.h"
@@ -50,7 +51,7 @@ std::string hexParameter(std::size_t value) {
     return text;
 }
 
-struct Outcome {
+struct Outcome : PlatformTrace {
     bool finished = false;       // "Copying finished." was logged
     bool errorShown = false;     // an "ERROR: " line, a box or an error report
     bool idle = true;            // window: controls enabled again (or never disabled), timer off
@@ -60,10 +61,6 @@ struct Outcome {
     std::vector<char> dest;
     std::vector<char> expected;
     std::vector<char> oldDest;
-    std::size_t openHandles = 0;
-    bool failedWrittenClose = false;
-    bool failureUnseen = false;
-    std::vector<std::string> calls;
 };
 
 // One copy with the call numbered failAt failing as `fault` (0: a clean run).
@@ -118,10 +115,7 @@ Outcome runCopy(Walk walk, int failAt, Fault fault) {
     if (out.destExists)
         out.dest = readFile(dst);
     out.expected.assign(data.begin() + kStart, data.begin() + kStart + kBytes);
-    out.openHandles = platform.openHandles.size();
-    out.failedWrittenClose = platform.failedWrittenClose;
-    out.failureUnseen = platform.failureUnseen;
-    out.calls = platform.callNames;
+    static_cast<PlatformTrace&>(out) = platform.trace();
     return out;
 }
 
@@ -144,42 +138,36 @@ TEST_P(FaultWalk, EveryCallFailedInEveryWayLosesNothing) {
     }
 
     int points = 0, failures = 0;
-    for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
-        const std::string& call = clean.calls[static_cast<std::size_t>(k) - 1];
-        ASSERT_TRUE(faultsOfCalls().count(call)) << "no failure kinds for " << call;
-        for (Fault fault : faultsOfCalls().at(call)) {
-            SCOPED_TRACE("call " + std::to_string(k) + " (" + call + "), " + faultName(fault));
-            const Outcome run = runCopy(walk, k, fault);
-            ++points;
-            EXPECT_TRUE(run.sourceIntact);
-            EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
-            EXPECT_TRUE(run.idle);
-            const bool query = isQueryCall(call);
-            // Half a transfer, a failed close of the source or a failed system copy loses
-            // nothing: the copy completes.
-            const bool harmless = fault == Fault::Partial || run.failureUnseen ||
-                                  (call == "close" && !run.failedWrittenClose) ||
-                                  call == "copyRange";
-            if (!query) {
-                EXPECT_EQ(run.finished, harmless);
-            }
-            if (run.finished) {
-                EXPECT_EQ(run.dest, run.expected);
-                EXPECT_NE(run.exitCode, std::optional<int>(1));
-                EXPECT_FALSE(run.errorShown);
-            } else {
-                ++failures;
-                // The old destination may stay only as it was, when the failure came first.
-                if (run.destExists) {
-                    EXPECT_EQ(run.dest, run.oldDest) << "a partial destination was left";
-                }
-                if (behaviour == Behaviour::Console) {
-                    EXPECT_EQ(run.exitCode, std::optional<int>(1));
-                }
-                EXPECT_TRUE(run.errorShown) << "the failure was not reported";
-            }
+    walkEveryFailure(clean.calls, [&](int k, const std::string& call, Fault fault) {
+        const Outcome run = runCopy(walk, k, fault);
+        ++points;
+        EXPECT_TRUE(run.sourceIntact);
+        EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
+        EXPECT_TRUE(run.idle);
+        const bool query = isQueryCall(call);
+        // Half a transfer, a failed close of the source or a failed system copy loses
+        // nothing: the copy completes.
+        const bool harmless = fault == Fault::Partial || run.failureUnseen ||
+                              (call == "close" && !run.failedWrittenClose) || call == "copyRange";
+        if (!query) {
+            EXPECT_EQ(run.finished, harmless);
         }
-    }
+        if (run.finished) {
+            EXPECT_EQ(run.dest, run.expected);
+            EXPECT_NE(run.exitCode, std::optional<int>(1));
+            EXPECT_FALSE(run.errorShown);
+        } else {
+            ++failures;
+            // The old destination may stay only as it was, when the failure came first.
+            if (run.destExists) {
+                EXPECT_EQ(run.dest, run.oldDest) << "a partial destination was left";
+            }
+            if (behaviour == Behaviour::Console) {
+                EXPECT_EQ(run.exitCode, std::optional<int>(1));
+            }
+            EXPECT_TRUE(run.errorShown) << "the failure was not reported";
+        }
+    });
     std::printf("%s%s, %s destination: %zu calls in a clean run, %d failure points walked, %d of "
                 "them failures\n",
                 walk.route == Route::System ? "system copy, " : "",

@@ -21,12 +21,12 @@ std::optional<std::int64_t> reference(std::string_view s) {
         s.remove_prefix(1);
     }
     int base = 10;
-    if (s.starts_with("0x") || s.starts_with("0X")) {
-        base = 16;
-        s.remove_prefix(2);
-    } else if (!s.empty() && (s.front() == '$' || s.front() == 'x' || s.front() == 'X')) {
-        base = 16;
-        s.remove_prefix(1);
+    for (std::string_view marker : {"0x", "0X", "$", "x", "X"}) {
+        if (s.starts_with(marker)) {
+            base = 16;
+            s.remove_prefix(marker.size());
+            break;
+        }
     }
     if (s.empty() || s.front() == '+' || s.front() == '-')
         return std::nullopt;

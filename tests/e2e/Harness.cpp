@@ -87,6 +87,12 @@ std::string banner() {
                  "Copyright (C) 2026 The Kestrine developers", ""});
 }
 
+std::string missingSourceStart(const std::string& src) {
+    return banner() +
+           crlf({"Using Command-Line Parameters", "The source file " + src + " cannot be opened.",
+                 "Source File = " + src, "ERROR: The Source File " + src + " cannot be found."});
+}
+
 std::string header(const std::string& src, const std::string& dst, const std::string& start,
                    const std::string& length, const std::vector<std::string>& afterUsing) {
     std::string out = banner() + crlf({"Using Command-Line Parameters"}) + crlf(afterUsing);

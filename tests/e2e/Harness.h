@@ -45,6 +45,9 @@ std::string banner();
 std::string header(const std::string& src, const std::string& dst, const std::string& start,
                    const std::string& length, const std::vector<std::string>& afterUsing = {});
 
+// Banner, headline, and the echo and error of a source file that does not exist.
+std::string missingSourceStart(const std::string& src);
+
 // The lines of a successful copy after the echo lines.
 std::string successTail(const std::string& sizeText, const std::string& dst);
 

@@ -163,16 +163,23 @@ TEST_F(CommandLineTest, DestinationUnderARegularFileIsRefused) {
                                       "Start Position = 0d", "Offset Length = 0d"}));
 }
 
+namespace {
+
+// What a copy of src.bin to `dst` from 0 prints up to the reason `dst` could not be created.
+std::string cannotCreateStart(const std::string& dst, const std::string& length) {
+    return header("src.bin", dst, "0d", length) + crlf({"Copying started..."}) +
+           "ERROR: The destination file " + dst + " cannot be created: ";
+}
+
+} // namespace
+
 TEST_F(CommandLineTest, DestinationThatIsAFolderCannotBeCreated) {
     makeSource("src.bin", 100);
     fs::create_directories(work("adir"));
     RunResult r = run({"src.bin", "adir", "0d", "0d"});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, header("src.bin", "adir", "0d", "0d") +
-                         crlf({"Copying started...",
-                               "ERROR: The destination file adir cannot be created: " +
-                                   std::string(std::strerror(EISDIR))}));
+    EXPECT_EQ(r.out, cannotCreateStart("adir", "0d") + std::strerror(EISDIR) + "\r\n");
     // Removing a partial destination must not touch what was there.
     EXPECT_TRUE(fs::is_directory(work("adir")));
 }
@@ -185,43 +192,43 @@ TEST_F(CommandLineTest, DestinationLockedByAnotherProgramIsKept) {
     RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 1);
-    const std::string prefix = header("src.bin", "out.bin", "0d", "0d") +
-                               crlf({"Copying started..."}) +
-                               "ERROR: The destination file out.bin cannot be created: ";
+    const std::string prefix = cannotCreateStart("out.bin", "0d");
     EXPECT_EQ(r.out.substr(0, prefix.size()), prefix) << r;
     EXPECT_EQ(r.out.find("\r\n", prefix.size()), r.out.size() - 2) << "one last line expected";
     EXPECT_EQ(readFile(work("out.bin")), old);
 }
 
-TEST_F(CommandLineTest, LockedSourceCannotBeOpened) {
+class LockedSourceTest : public CommandLineTest {
+protected:
+    // Copies src.bin to out.bin from 0 while another program holds src.bin locked: the run
+    // fails, the source echo is preceded by its open failure and `error` is the last line.
+    void expectLockedRunFails(const std::string& error) {
+        FileLock lock(work("src.bin"));
+        ASSERT_TRUE(lock.held());
+        RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
+        ASSERT_TRUE(r.exited) << r;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, header("src.bin", "out.bin", "0d", "0d",
+                                {"The source file src.bin cannot be opened."}) +
+                             crlf({error}));
+    }
+};
+
+TEST_F(LockedSourceTest, LockedSourceCannotBeOpened) {
     makeSource("src.bin", 4096);
-    FileLock lock(work("src.bin"));
-    ASSERT_TRUE(lock.held());
-    RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
-    ASSERT_TRUE(r.exited) << r;
-    EXPECT_EQ(r.status, 1);
     // Never measured, so its size is still 0 when the range is checked.
-    EXPECT_EQ(r.out, header("src.bin", "out.bin", "0d", "0d",
-                            {"The source file src.bin cannot be opened."}) +
-                         crlf({"ERROR: Start position is too large. Maximum is -1"}));
+    expectLockedRunFails("ERROR: Start position is too large. Maximum is -1");
     EXPECT_EQ(listing(), std::vector<std::string>{"src.bin"});
 }
 
-TEST_F(CommandLineTest, LockedSourceWithSizeFromSettingsFailsAtOpening) {
+TEST_F(LockedSourceTest, LockedSourceWithSizeFromSettingsFailsAtOpening) {
     // The remembered source measured while the settings were read leaves a size behind, so
     // the range passes and the copy's own open refuses the locked file.
     makeSource("remembered.bin", 100, 4);
     makeSource("src.bin", 4096);
     writeFile(progDir() / "Kestrine.ini",
               "[Kestrine]\nSaveLastSourceFile=" + work("remembered.bin").string() + "\n");
-    FileLock lock(work("src.bin"));
-    ASSERT_TRUE(lock.held());
-    RunResult r = run({"src.bin", "out.bin", "0d", "0d"});
-    ASSERT_TRUE(r.exited) << r;
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, header("src.bin", "out.bin", "0d", "0d",
-                            {"The source file src.bin cannot be opened."}) +
-                         crlf({"ERROR: The source file src.bin cannot be opened."}));
+    expectLockedRunFails("ERROR: The source file src.bin cannot be opened.");
     EXPECT_FALSE(fs::exists(work("out.bin")));
 }
 
@@ -260,9 +267,7 @@ TEST_F(CommandLineTest, DeviceDestinationIsRefusedAndKept) {
     RunResult r = run({"src.bin", "full", "0d", "63h"});
     ASSERT_TRUE(r.exited) << r;
     EXPECT_EQ(r.status, 1);
-    const std::string prefix = header("src.bin", "full", "0d", "63h") +
-                               crlf({"Copying started..."}) +
-                               "ERROR: The destination file full cannot be created: ";
+    const std::string prefix = cannotCreateStart("full", "63h");
     EXPECT_EQ(r.out.substr(0, prefix.size()), prefix) << r;
     EXPECT_EQ(r.out.find("written to file"), std::string::npos) << r;
     struct stat st {};

@@ -5,6 +5,7 @@
 // must stay a link whatever fails.
 
 #include "FakeHost.h"
+#include "FaultWalk.h"
 #include "TestPlatform.h"
 
 #include "settings/SettingsFile.h"
@@ -23,17 +24,13 @@ using namespace testing;
 const std::string kOldFile = "; kept by hand\r\n[Other]\r\nTop=7\r\n\r\n[Kestrine]\r\nTop=10\r\n"
                              "Left = 20\r\nFormColour=0x00FF00\r\nUnknownKey=stays\r\n";
 
-struct Outcome {
+struct Outcome : PlatformTrace {
     bool written = false;
     std::vector<std::string> errors;
     std::string path;
     std::string file;
     std::vector<std::string> folder; // names in the program folder and below, sorted
     bool linkKept = true;
-    std::size_t openHandles = 0;
-    bool failedWrittenClose = false;
-    bool failureUnseen = false;
-    std::vector<std::string> calls;
 };
 
 Outcome writeSettings(int failAt, Fault fault, bool linked) {
@@ -72,10 +69,7 @@ Outcome writeSettings(int failAt, Fault fault, bool linked) {
         out.folder.push_back(entry.path().lexically_relative(dir.path()).string());
     std::sort(out.folder.begin(), out.folder.end());
     out.linkKept = !linked || std::filesystem::is_symlink(ini);
-    out.openHandles = platform.openHandles.size();
-    out.failedWrittenClose = platform.failedWrittenClose;
-    out.failureUnseen = platform.failureUnseen;
-    out.calls = platform.callNames;
+    static_cast<PlatformTrace&>(out) = platform.trace();
     return out;
 }
 
@@ -95,35 +89,29 @@ TEST_P(SettingsFaultWalk, EveryCallFailedInEveryWayKeepsTheOldFile) {
     ASSERT_EQ(clean.folder, files);
 
     int points = 0, failures = 0;
-    for (int k = 1; k <= static_cast<int>(clean.calls.size()); ++k) {
-        const std::string& call = clean.calls[static_cast<std::size_t>(k) - 1];
-        ASSERT_TRUE(faultsOfCalls().count(call)) << "no failure kinds for " << call;
-        for (Fault fault : faultsOfCalls().at(call)) {
-            SCOPED_TRACE("call " + std::to_string(k) + " (" + call + "), " + faultName(fault));
-            const Outcome run = writeSettings(k, fault, linked);
-            ++points;
-            // The lock file is missing only where making it failed.
-            EXPECT_TRUE(
-                std::includes(files.begin(), files.end(), run.folder.begin(), run.folder.end()))
-                << "a temporary file was left";
-            EXPECT_TRUE(run.linkKept) << "the link was replaced by a file";
-            EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
-            // Half a transfer or a failed close of the file read loses nothing.
-            const bool harmless = fault == Fault::Partial || run.failureUnseen ||
-                                  (call == "close" && !run.failedWrittenClose);
-            if (!isQueryCall(call)) {
-                EXPECT_EQ(run.written, harmless);
-            }
-            if (run.written) {
-                EXPECT_EQ(run.file, clean.file);
-                EXPECT_TRUE(run.errors.empty());
-            } else {
-                ++failures;
-                EXPECT_EQ(run.file, kOldFile) << "the old settings file was changed";
-                EXPECT_EQ(run.errors, std::vector<std::string>{"Unable to write to " + run.path});
-            }
+    walkEveryFailure(clean.calls, [&](int k, const std::string& call, Fault fault) {
+        const Outcome run = writeSettings(k, fault, linked);
+        ++points;
+        // The lock file is missing only where making it failed.
+        EXPECT_TRUE(std::includes(files.begin(), files.end(), run.folder.begin(), run.folder.end()))
+            << "a temporary file was left";
+        EXPECT_TRUE(run.linkKept) << "the link was replaced by a file";
+        EXPECT_EQ(run.openHandles, 0u) << "a file was left open";
+        // Half a transfer or a failed close of the file read loses nothing.
+        const bool harmless = fault == Fault::Partial || run.failureUnseen ||
+                              (call == "close" && !run.failedWrittenClose);
+        if (!isQueryCall(call)) {
+            EXPECT_EQ(run.written, harmless);
         }
-    }
+        if (run.written) {
+            EXPECT_EQ(run.file, clean.file);
+            EXPECT_TRUE(run.errors.empty());
+        } else {
+            ++failures;
+            EXPECT_EQ(run.file, kOldFile) << "the old settings file was changed";
+            EXPECT_EQ(run.errors, std::vector<std::string>{"Unable to write to " + run.path});
+        }
+    });
     std::printf("settings write%s: %zu calls in a clean run, %d failure points walked, %d of them "
                 "failures\n",
                 linked ? " through a link" : "", clean.calls.size(), points, failures);

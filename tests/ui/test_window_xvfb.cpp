@@ -62,6 +62,14 @@ QImage grab(const QString& id) {
     return QGuiApplication::primaryScreen()->grabWindow(id.toULongLong()).toImage();
 }
 
+// A program started in the test, with the time it has to show its main window.
+struct Started {
+    QProcess process;
+    Stopper stopper{process};
+    QDeadlineTimer deadline{30000};
+    QString main; // the main window's id, once seen
+};
+
 } // namespace
 
 class TestWindowXvfb : public QObject {
@@ -82,6 +90,33 @@ class TestWindowXvfb : public QObject {
         QVERIFY(
             QFile::link(QFileInfo(KESTRINE_EXE).dir().filePath(library), dir.filePath(library)));
         QFile::remove(dir.filePath("Kestrine.ini"));
+    }
+
+    // Installs the program and returns the file where a stand-in notes each help it opens.
+    QString installWithHelpLog() {
+        installProgram();
+        const QString opened = dir.filePath("opened.txt");
+        QFile::remove(opened);
+        return opened;
+    }
+    // An executable shell script.
+    static void writeScript(const QString& path, const QByteArray& text) {
+        QFile script(path);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(text);
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+    }
+    // Starts the program under no desktop it knows, so that it opens the help the generic way,
+    // and waits for its main window.
+    void startWithoutDesktop(Started& run, QProcessEnvironment env) {
+        for (const char* desktopVariable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                            "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+            env.remove(desktopVariable);
+        run.process.setProcessEnvironment(env);
+        run.process.start(program, {});
+        QVERIFY(run.process.waitForStarted());
+        while ((run.main = visibleWindow("Kestrine")).isEmpty() && !run.deadline.hasExpired())
+            QTest::qWait(20);
     }
 
 private Q_SLOTS:
@@ -170,18 +205,13 @@ private Q_SLOTS:
     void f1FromAnotherApplicationOpensTheHelp() {
         if (noDisplay())
             QSKIP("KESTRINE_TEST_DISPLAY is not set");
-        installProgram();
-        const QString opened = dir.filePath("opened.txt");
-        QFile::remove(opened);
+        const QString opened = installWithHelpLog();
         QFile::remove(dir.filePath("Kestrine.chm"));
         QDir(dir.path()).mkpath("data/applications");
         QDir(dir.path()).mkpath("config");
         const QString viewer = dir.filePath("viewer.sh");
+        writeScript(viewer, "#!/bin/sh\nprintf '%s\\n' \"$@\" >>'" + opened.toUtf8() + "'\n");
         {
-            QFile script(viewer);
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >>'" + opened.toUtf8() + "'\n");
-            script.setPermissions(script.permissions() | QFile::ExeOwner);
             QFile desktop(dir.filePath("data/applications/kestrine-test-viewer.desktop"));
             QVERIFY(desktop.open(QIODevice::WriteOnly));
             desktop.write("[Desktop Entry]\nType=Application\nName=Test viewer\nExec=" +
@@ -194,20 +224,11 @@ private Q_SLOTS:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", dir.filePath("data"));
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        for (const char* desktopVariable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
-                                            "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
-            env.remove(desktopVariable);
-
-        QProcess kestrine;
-        kestrine.setProcessEnvironment(env);
-        kestrine.start(program, {});
-        Stopper stopper{kestrine};
-        QVERIFY(kestrine.waitForStarted());
-        QDeadlineTimer deadline(30000);
-        QString main;
-        while ((main = visibleWindow("Kestrine")).isEmpty() && !deadline.hasExpired())
-            QTest::qWait(20);
-        QVERIFY2(!main.isEmpty(), "the main window never appeared");
+        Started run;
+        startWithoutDesktop(run, env);
+        QVERIFY2(!run.main.isEmpty(), "the main window never appeared");
+        const QString main = run.main;
+        QDeadlineTimer& deadline = run.deadline;
         QVERIFY(xdotool({"getwindowname", main}).join("") == "Kestrine");
         QProcess xprop;
         xprop.start("xprop", {"-id", main, "_NET_WM_ICON"});
@@ -241,30 +262,17 @@ private Q_SLOTS:
     void heldF1OpensTheHelpOnce() {
         if (noDisplay())
             QSKIP("KESTRINE_TEST_DISPLAY is not set");
-        installProgram();
-        const QString opened = dir.filePath("opened.txt");
-        QFile::remove(opened);
+        const QString opened = installWithHelpLog();
         QDir(dir.path()).mkpath("bin");
-        {
-            QFile opener(dir.filePath("bin/xdg-open"));
-            QVERIFY(opener.open(QIODevice::WriteOnly));
-            opener.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + opened.toUtf8() + "'\n");
-            opener.setPermissions(opener.permissions() | QFile::ExeOwner);
-        }
+        writeScript(dir.filePath("bin/xdg-open"),
+                    "#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + opened.toUtf8() + "'\n");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PATH", dir.filePath("bin") + ":" + env.value("PATH"));
-        for (const char* desktopVariable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
-                                            "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
-            env.remove(desktopVariable);
-        QProcess kestrine;
-        kestrine.setProcessEnvironment(env);
-        kestrine.start(program, {});
-        Stopper stopper{kestrine};
-        QVERIFY(kestrine.waitForStarted());
-        QDeadlineTimer deadline(30000);
-        while (visibleWindow("Kestrine").isEmpty() && !deadline.hasExpired())
-            QTest::qWait(20);
-        QVERIFY2(!visibleWindow("Kestrine").isEmpty(), "the main window never appeared");
+        Started run;
+        startWithoutDesktop(run, env);
+        QVERIFY2(!run.main.isEmpty(), "the main window never appeared");
+        QProcess& kestrine = run.process;
+        QDeadlineTimer& deadline = run.deadline;
 
         auto calls = [&] {
             QFile seen(opened);
