@@ -28,7 +28,9 @@ done
 
 # shellcheck source=scripts/xvfb.sh
 source "$here/scripts/xvfb.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestrine-demo.XXXXXX")
+# /var/tmp rather than /tmp: the folder chooser's picture shows the folders around the demo's,
+# and /var/tmp holds few.
+work=$(mktemp -d "${SHOTS_DIR:-/var/tmp}/kestrine-demo.XXXXXX")
 app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
