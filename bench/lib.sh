@@ -54,20 +54,26 @@ median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 # ns -> "s.mmm"
 seconds() { printf '%d.%03d' $(($1 / 1000000000)) $((($1 / 1000000) % 1000)); }
 
-# Times run_<tool> for each tool: one warm-up, then `runs` rounds, interleaved and rotated so
-# that a slow moment of the machine or a place in the round hits every tool alike. Fills `med`.
+# Nanoseconds of one run of a tool: its own ns_<tool> where it times itself, else run_<tool>
+# timed whole.
+measure() {
+  if declare -F "ns_$1" >/dev/null; then "ns_$1"; else timed "run_$1"; fi
+}
+
+# Times each tool: one warm-up, then `runs` rounds, interleaved and rotated so that a slow
+# moment of the machine or a place in the round hits every tool alike. Fills `med`.
 declare -A times med best
 time_tools() {
   local tool i j
   for tool in "$@"; do
-    timed "run_$tool" >/dev/null
+    measure "$tool" >/dev/null
     times[$tool]=""
   done
   local tools=("$@")
   for ((i = 0; i < runs; i++)); do
     for ((j = 0; j < ${#tools[@]}; j++)); do
       tool=${tools[(i + j) % ${#tools[@]}]}
-      times[$tool]+=" $(timed "run_$tool")"
+      times[$tool]+=" $(measure "$tool")"
     done
   done
   rm -f out.bin

@@ -55,8 +55,6 @@ ns_kestrine() { search_once src.bin "$typed" | cut -d' ' -f2; }
 ns_worst() { search_once worst.bin "$worst_text" | cut -d' ' -f2; }
 run_grep() { LC_ALL=C grep -F -i -c -a "$typed" src.bin >/dev/null; }
 run_rg() { rg --no-mmap -F -i -c -a "$typed" src.bin >/dev/null; }
-ns_grep() { timed run_grep; }
-ns_rg() { timed run_rg; }
 
 # Each finds the needle once and only there, and the worst-case text nowhere.
 hit=$(search_once src.bin "$typed" | cut -d' ' -f1)
@@ -69,30 +67,9 @@ hit=$(search_once worst.bin "$worst_text" | cut -d' ' -f1)
 [ "$hit" = none ] || { echo "kestrine found the worst-case text at '$hit'" >&2; exit 1; }
 echo "Checked: each finds the needle at $needle_at once; kestrine finds the worst-case text nowhere."
 
-# Like time_tools, with each tool's own way of timing: one warm-up, then `runs` rounds,
-# interleaved and rotated.
-time_rounds() {
-  local tool i j
-  local tools=("$@")
-  for tool in "${tools[@]}"; do
-    "ns_$tool" >/dev/null
-    times[$tool]=""
-  done
-  for ((i = 0; i < runs; i++)); do
-    for ((j = 0; j < ${#tools[@]}; j++)); do
-      tool=${tools[(i + j) % ${#tools[@]}]}
-      times[$tool]+=" $("ns_$tool")"
-    done
-  done
-  for tool in "${tools[@]}"; do
-    # shellcheck disable=SC2086 # the list is meant to split
-    med[$tool]=$(median ${times[$tool]})
-  done
-}
-
 tools=(kestrine worst grep)
 ((have_rg)) && tools+=(rg)
-time_rounds "${tools[@]}"
+time_tools "${tools[@]}"
 printf '\n%-34s %10s   %s\n' "search ($runs runs, $mib MiB file)" "median s" "all runs (s)"
 report_row "kestrine, the search alone" kestrine
 report_row "kestrine, worst-case text" worst
