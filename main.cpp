@@ -19,8 +19,7 @@ namespace {
 // folder of an installation. Loaded by its full path: a sanitizer's own dlopen would not search
 // the executable's run path.
 std::string windowLibraryPath() {
-    const std::string exe = kestrine::Platform::system().executablePath();
-    const std::string folder = exe.substr(0, exe.find_last_of('/') + 1);
+    const std::string folder = kestrine::executableFolder(kestrine::Platform::system());
     const std::string beside = folder + kestrine::kWindowLibrary;
     if (kestrine::Platform::system().fileExists(beside))
         return beside;

@@ -132,10 +132,14 @@ Result<void> replaceFile(Platform& platform, const std::string& path, std::strin
     return {};
 }
 
-ProgramFolders programFolders(Platform& platform) {
+std::string executableFolder(Platform& platform) {
     const std::string exe = platform.executablePath();
-    const std::string beside =
-        exe.rfind('/') == std::string::npos ? std::string("./") : exe.substr(0, exe.rfind('/') + 1);
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
+}
+
+ProgramFolders programFolders(Platform& platform) {
+    const std::string beside = executableFolder(platform);
     if (!platform.fileExists(beside + kInstalledMarker) && platform.ownedByUser(beside))
         return {beside, beside};
     auto userFolder = [&platform](const char* variable, const char* fallback) {

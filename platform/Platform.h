@@ -230,6 +230,8 @@ Result<void> replaceFile(Platform& platform, const std::string& path, std::strin
 // (~/.config and ~/.cache where unset or relative), created here; so it never writes into its
 // installation, also not as root.
 ProgramFolders programFolders(Platform& platform);
+// The folder of the running executable, with a trailing separator.
+std::string executableFolder(Platform& platform);
 
 // Converts UTF-8 text to the character set `codeset` names, replacing what it cannot hold by "?".
 std::string toCodeset(std::string_view utf8, const std::string& codeset);
