@@ -7,8 +7,9 @@
 #   bench/copy.sh [MiB]        (default 1024)
 #   KESTRINE=/path/to/kestrine RUNS=9 BENCH_DIR=/some/folder bench/copy.sh 16
 #
-# Targets (medians): kestrine <= 1.10 x cp of the range's size, <= 1.00 x dd bs=1M,
-# <= 1.05 x dd bs=8192; peak memory of a full copy within 1 MiB of a 1-byte copy's.
+# Targets (medians of the per-round ratios): kestrine <= 1.10 x cp of the range's size,
+# <= 1.00 x dd bs=1M, <= 1.05 x dd bs=8192; peak memory of a full copy within 1 MiB of a 1-byte
+# copy's.
 set -euo pipefail
 
 mib=${1:-1024}

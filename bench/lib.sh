@@ -99,11 +99,22 @@ report_result() {
   printf 'RESULT %s %s %s %s\n' "${1// /_}" "$2" "$3" "$4"
 }
 
-# The ratio med[$2] / med[$3] against a target in thousandths, with the ratio of the fastest
+# The median over the rounds of one run of $2 divided by the run of $3 in the same round, in
+# thousandths: the two run close together, so a slow moment of the machine weighs on both.
+round_ratio() {
+  local -a a b r=()
+  read -ra a <<<"${times[$1]}"
+  read -ra b <<<"${times[$2]}"
+  local i
+  for ((i = 0; i < ${#a[@]}; i++)); do r+=($((a[i] * 1000 / (b[i] > 0 ? b[i] : 1)))); done
+  median "${r[@]}"
+}
+
+# The round ratio of $2 to $3 against a target in thousandths, with the ratio of the fastest
 # runs (which a noisy machine disturbs least), then its RESULT line named $5 (default: $1).
 report_ratio() {
   local what=$1 target=$4 name=${5:-$1} ratio fastest verdict
-  ratio=$((med[$2] * 1000 / (med[$3] > 0 ? med[$3] : 1)))
+  ratio=$(round_ratio "$2" "$3")
   fastest=$((best[$2] * 1000 / (best[$3] > 0 ? best[$3] : 1)))
   verdict=$( ((ratio <= target)) && echo met || echo MISSED)
   printf '\nratio %s: %s   (fastest runs: %s)\n' "$what" "$(thousandths "$ratio")" \

@@ -76,29 +76,13 @@ report_row "kestrine, worst-case text" worst
 report_row "grep -F -i -c -a (LC_ALL=C)" grep
 ((have_rg)) && report_row "rg --no-mmap -F -i -c -a" rg
 
-# The median of the per-round ratios a / b, in thousandths.
-round_ratio() {
-  local -a a b r=()
-  read -ra a <<<"${times[$1]}"
-  read -ra b <<<"${times[$2]}"
-  local i
-  for ((i = 0; i < ${#a[@]}; i++)); do r+=($((a[i] * 1000 / (b[i] > 0 ? b[i] : 1)))); done
-  median "${r[@]}"
-}
-verdict() { (($1 <= $2)) && echo met || echo MISSED; }
-# RESULT <name> <value> <target> met|MISSED, for ratios given in thousandths.
-result_ratio() {
-  printf 'RESULT %s %s %s %s\n' "$1" "$(thousandths "$2")" "$(thousandths "$3")" "$(verdict "$2" "$3")"
-}
-
-echo
-result_ratio search-vs-grep "$(round_ratio kestrine grep)" 500
+report_ratio "kestrine / grep" kestrine grep 500 search-vs-grep
 if ((have_rg)); then
-  result_ratio search-vs-rg "$(round_ratio kestrine rg)" 600
+  report_ratio "kestrine / rg" kestrine rg 600 search-vs-rg
 else
   echo "rg is not installed (Debian package ripgrep): no ratio against it"
 fi
-result_ratio search-pathological-vs-random "$(round_ratio worst kestrine)" 2000
+report_ratio "worst-case text / random file" worst kestrine 2000 search-pathological-vs-random
 
 peak_kib() {
   /usr/bin/time -f %M -o rss.txt "$searcher" "$1" "$typed" >/dev/null 2>&1
@@ -110,4 +94,4 @@ small=$(peak_kib "$work/small.bin")
 full=$(peak_kib "$work/src.bin")
 growth=$((full - small))
 printf 'peak RSS kestrine: 1 MiB file %d KiB, %d MiB file %d KiB\n' "$small" "$mib" "$full"
-printf 'RESULT search-rss-growth-kib %d 1024 %s\n' "$growth" "$(verdict "${growth#-}" 1024)"
+report_result search-rss-growth-kib "$growth" 1024 "$( ((${growth#-} <= 1024)) && echo met || echo MISSED)"

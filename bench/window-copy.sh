@@ -10,7 +10,7 @@
 #   bench/window-copy.sh [MiB]        (default 1024)
 #   BUILD=/path/to/build RUNS=9 bench/window-copy.sh 64
 #
-# Target: window / command-line median ratio <= 1.05.
+# Target: window / command line, the median of the per-round ratios, <= 1.05.
 set -euo pipefail
 
 mib=${1:-1024}

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <span>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -318,6 +323,95 @@ std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p
     return -1;
 }
 
+// The blocks of one search, numbered from 0 at its first position and read a batch of `depth`
+// at a time, and how far the search still has to go.
+struct Blocks {
+    Platform& platform;
+    int handle;
+    const Pattern& pattern;
+    Position first, step, readSize, fileSize, count;
+    std::size_t depth;
+    Position batches;
+    std::atomic<Position> nextBatch{0};
+    // No batch from here on can change the outcome: an earlier one found a hit or the end.
+    std::atomic<Position> decided{std::numeric_limits<Position>::max()};
+};
+
+// A worker's first outcome: a hit, or the end of the file, in batch `batch`.
+struct Finding {
+    Position batch = std::numeric_limits<Position>::max();
+    SearchResult result;
+};
+
+Finding decide(Blocks& b, Position batch, SearchResult result) {
+    Position was = b.decided.load();
+    while (batch < was && !b.decided.compare_exchange_weak(was, batch)) {
+    }
+    return {batch, result};
+}
+
+// Reads and scans batch after batch, in the order the blocks lie, until none is left that could
+// change the outcome. `buffer` holds a batch.
+Finding searchBatches(Blocks& b, unsigned char* buffer) {
+    std::array<BlockRead, kBatchBlocks> reads;
+    const auto readSize = static_cast<std::size_t>(b.readSize);
+    for (;;) {
+        const Position batch = b.nextBatch.fetch_add(1);
+        if (batch >= std::min(b.batches, b.decided.load()))
+            return {};
+        const Position firstBlock = batch * Position(b.depth);
+        const auto n =
+            static_cast<std::size_t>(std::min<Position>(Position(b.depth), b.count - firstBlock));
+        for (std::size_t i = 0; i < n; ++i)
+            reads[i] = {b.first + (firstBlock + Position(i)) * b.step, buffer + i * readSize,
+                        readSize, 0};
+        b.platform.readBatch(b.handle, std::span(reads.data(), n));
+        for (const BlockRead& r : std::span(reads.data(), n)) {
+            // A failed read leaves its block without candidates; one that finds the end of the
+            // file ends the search.
+            if (r.got == 0)
+                return decide(b, batch, {});
+            if (r.got < 0)
+                continue;
+            const std::int64_t k = scanBlock(static_cast<const unsigned char*>(r.buffer),
+                                             static_cast<std::size_t>(r.got), b.pattern);
+            if (k >= 0)
+                return decide(b, batch,
+                              r.offset + k > b.fileSize
+                                  ? SearchResult{}
+                                  : SearchResult{SearchOutcome::Found, r.offset + k});
+        }
+    }
+}
+
+// Up to `workers` threads take the batches in turn, each into its own buffer; the outcome is the
+// first batch's that found anything, which every batch before it has been searched to know.
+SearchResult searchBlocks(Blocks& b, unsigned workers) {
+    const std::size_t batchBytes = b.depth * static_cast<std::size_t>(b.readSize);
+    const auto helpers = static_cast<std::size_t>(
+        std::clamp<Position>(std::min<Position>(workers, b.batches) - 1, 0, 15));
+    // Every buffer is taken before any thread starts, so that a refusal leaves none running.
+    std::vector<std::vector<unsigned char>> buffers(helpers + 1,
+                                                    std::vector<unsigned char>(batchBytes));
+    std::vector<Finding> found(helpers + 1);
+    std::vector<std::thread> threads;
+    threads.reserve(helpers);
+    for (std::size_t i = 1; i <= helpers; ++i) {
+        try {
+            threads.emplace_back(
+                [&b, &buffers, &found, i] { found[i] = searchBatches(b, buffers[i].data()); });
+        } catch (const std::system_error&) {
+            break; // the threads already running and this one do the work
+        }
+    }
+    found[0] = searchBatches(b, buffers[0].data());
+    for (std::thread& t : threads)
+        t.join();
+    return std::min_element(found.begin(), found.end(),
+                            [](const Finding& x, const Finding& y) { return x.batch < y.batch; })
+        ->result;
+}
+
 } // namespace
 
 char16_t searchUpper(char16_t c) {
@@ -363,37 +457,14 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     // block beyond, and a hit that begins past the measured size is not one the view can show.
     if (!pattern.possible || pos < 0 || pos > fileSize)
         return {};
-    // Blocks are read a batch at a time into one buffer taken for the whole search; a
-    // batch holds no more blocks than the search can need.
-    const Position blocksLeft = (fileSize - pos) / step + 1;
-    const auto depth = static_cast<std::size_t>(std::clamp<Position>(
-        std::min<Position>(kBatchBytes / readSize, blocksLeft), 1, kBatchBlocks));
-    std::vector<unsigned char> buffer(depth * static_cast<std::size_t>(readSize));
-    std::vector<BlockRead> reads;
-    reads.reserve(depth);
-    while (pos <= fileSize) {
-        reads.clear();
-        for (; reads.size() < depth && pos <= fileSize; pos += step)
-            reads.push_back({pos, buffer.data() + reads.size() * std::size_t(readSize),
-                             static_cast<std::size_t>(readSize), 0});
-        platform.readBatch(file->get(), reads);
-        for (const BlockRead& r : reads) {
-            // A failed read leaves its block without candidates; one that finds the end of the
-            // file ends the search.
-            if (r.got == 0)
-                return {};
-            if (r.got < 0)
-                continue;
-            const std::int64_t k = scanBlock(static_cast<const unsigned char*>(r.buffer),
-                                             static_cast<std::size_t>(r.got), pattern);
-            if (k >= 0) {
-                if (r.offset + k > fileSize)
-                    return {};
-                return {SearchOutcome::Found, r.offset + k};
-            }
-        }
-    }
-    return {};
+    const Position count = (fileSize - pos) / step + 1;
+    // A batch holds no more blocks than the search can need.
+    const auto depth = static_cast<std::size_t>(
+        std::clamp<Position>(std::min<Position>(kBatchBytes / readSize, count), 1, kBatchBlocks));
+    Blocks blocks{
+        platform, file->get(), pattern, pos,   step,
+        readSize, fileSize,    count,   depth, (count + Position(depth) - 1) / Position(depth)};
+    return searchBlocks(blocks, platform.readersAtOnce());
 }
 
 } // namespace kestrine

@@ -74,6 +74,8 @@ public:
     // Runs every read of `reads`, each independent of the others, and leaves the file position
     // anywhere. A failure is told read by read in `got`.
     virtual void readBatch(int handle, std::span<BlockRead> reads) = 0;
+    // How many threads may run readBatch on one handle at once (1: one at a time).
+    virtual unsigned readersAtOnce() = 0;
     // Copies at most `count` bytes from `from` at `fromOffset` to `to` at `toOffset` inside the
     // system (page cache to page cache, or extents shared), leaving both file positions as they
     // were; returns the count copied, 0 where the source ends. Fails where the system cannot

@@ -222,6 +222,11 @@ void PosixPlatform::readBatch(int handle, std::span<BlockRead> reads) {
     }
 }
 
+// One reader per core, as far as a search gains by it: memory, not the cores, limits it beyond.
+unsigned PosixPlatform::readersAtOnce() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
 Result<std::size_t> PosixPlatform::copyRange(int from, Position fromOffset, int to,
                                              Position toOffset, std::size_t count) {
     auto in = static_cast<loff_t>(fromOffset), out = static_cast<loff_t>(toOffset);

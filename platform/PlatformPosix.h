@@ -17,6 +17,7 @@ public:
     // few KiB, each overlapping the one before, and a call per block costs more than the reading
     // itself on a machine where calls are dear.
     void readBatch(int handle, std::span<BlockRead> reads) override;
+    unsigned readersAtOnce() override;
     Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
                                   std::size_t count) override;
     Result<void> close(int handle) override;

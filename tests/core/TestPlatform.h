@@ -127,6 +127,7 @@ public:
     std::size_t kernelChunk = 0;
     int refuseRangeAt = 0; // 1-based number of the system copy refused; 0 never
     int copyRanges = 0;
+    std::vector<std::size_t> chunksAsked; // the count of each system copy
     bool lockHeldElsewhere = false;
     std::int64_t clockMs = 0;
     std::int64_t clockStep = 0;
@@ -187,10 +188,13 @@ public:
     }
     // Read by read through seek and read, so that their faults reach the batch too.
     void readBatch(int h, std::span<BlockRead> batch) override { readBatchPlain(*this, h, batch); }
+    // Faults are counted call by call, in one thread.
+    unsigned readersAtOnce() override { return 1; }
     Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
                                   std::size_t n) override {
         if (!kernelCopy)
             return Failure{"Invalid cross-device link"};
+        chunksAsked.push_back(n);
         if (++copyRanges == refuseRangeAt)
             return Failure{"Invalid cross-device link"};
         if (kernelChunk > 0)

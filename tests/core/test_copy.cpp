@@ -437,6 +437,29 @@ INSTANTIATE_TEST_SUITE_P(
                                      " cannot be read: it ended before the range was copied"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Chunks follow the time the last one took, and stay whole multiples of 64 KiB so that every
+// one starts on a page of the destination.
+TEST_F(CopyTest, SystemChunksFollowTheClockAndKeepToWholePages) {
+    constexpr std::size_t kBytes = 3 << 20;
+    makeSource(kBytes + 1);
+    host.fields[Field::DestFile] = dir.file("out.bin");
+    platform.kernelCopy = true;
+    for (const auto& [msPerChunk, grows] : {std::pair{33, false}, std::pair{27, false},
+                                            std::pair{3, true}}) {
+        SCOPED_TRACE(msPerChunk);
+        platform.chunksAsked.clear();
+        platform.clockStep = msPerChunk;
+        setRange("1", std::to_string(kBytes - 1));
+        ExecuteCopy(ctx);
+        ASSERT_EQ(readFile(dir.file("out.bin")), slice(1, kBytes));
+        const auto& asked = platform.chunksAsked;
+        ASSERT_GE(asked.size(), 3u);
+        for (std::size_t i = 0; i + 1 < asked.size(); ++i)
+            EXPECT_EQ(asked[i] % (64 << 10), 0u) << "chunk " << i << ": " << asked[i];
+        EXPECT_EQ(asked[2] > asked[1], grows);
+    }
+}
+
 TEST_F(CopyTest, ASourceThatShrankSinceItWasMeasured) {
     makeSource(20000);
     ::truncate(dir.file("src.bin").c_str(), 10000);

@@ -263,3 +263,36 @@ TEST(Search, FailedReadSkipsOnlyItsBlock) {
 }
 
 } // namespace
+
+// Batches searched by several readers at once: whichever finds first, the outcome is the first
+// hit (or the end of the file) in the order the blocks lie, with hits scattered over a file of
+// many batches, near and across their edges, and the file now and then shorter than measured.
+TEST(Search, ReadersAtOnceAgreeWithPlainLoop) {
+    struct ManyReaders : PosixPlatform {
+        unsigned readersAtOnce() override { return 6; }
+    } many;
+    std::mt19937 gen(11);
+    TempDir dir;
+    constexpr std::size_t kSize = 3 << 20;
+    for (int round = 0; round < 24; ++round) {
+        std::vector<char> file(kSize, '.');
+        const std::string needle = round % 5 == 0 ? letters(12000, round) : letters(16, round);
+        const std::u16string text = latin1(swapCase(needle));
+        for (unsigned k = gen() % 4; k > 0; --k) {
+            // Batches hold 32 blocks of 10,240 bytes less the text's length.
+            const std::size_t edge = (gen() % 9 + 1) * 32 * (10240 - 16);
+            const std::size_t at = gen() % 2 ? edge - gen() % 40 : gen() % kSize;
+            if (at + needle.size() <= kSize)
+                std::copy(needle.begin(), needle.end(), file.begin() + static_cast<long>(at));
+        }
+        if (gen() % 4 == 0)
+            file.resize(gen() % kSize); // shrunk since it was measured
+        writeFile(dir.file("f"), file);
+        const Position start = gen() % 2 ? 0 : static_cast<Position>(gen() % kSize);
+        const auto measured = static_cast<Position>(kSize);
+        const auto expected = reference(file, measured, start, {}, text);
+        for (Platform* pf : {static_cast<Platform*>(&many), &Platform::system()})
+            ASSERT_EQ(found(searchFile(*pf, dir.file("f"), measured, start, {}, text)), expected)
+                << "round " << round << ", start " << start << ", measured " << measured;
+    }
+}

@@ -14,6 +14,7 @@
 #include "platform/PlatformPosix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -66,6 +67,7 @@ public:
     void readBatch(int handle, std::span<BlockRead> reads) override {
         readBatchPlain(*this, handle, reads);
     }
+    unsigned readersAtOnce() override { return 1; } // one file position
     Result<void> close(int handle) override {
         require(handle == kHandle && open == 1, "the open file closed once");
         --open;
@@ -83,7 +85,7 @@ private:
 class GatheredFile : public PosixPlatform {
 public:
     int open = 0;
-    std::int64_t bytesRead = 0;
+    std::atomic<std::int64_t> bytesRead = 0; // from every reader at once
 
     explicit GatheredFile(const std::vector<std::uint8_t>& bytes)
         : fd_(::memfd_create("kestrine-fuzz-search", MFD_CLOEXEC)) {
