@@ -30,9 +30,10 @@ test: deps
 	@PRESET=$(PRESET) bash scripts/run-tests.sh
 
 bench: build
+	@bash scripts/install-deps.sh bench
 	@rm -f $(BUILD_DIR)/bench.log
 	@for b in copy window-copy startup search; do \
-	  bash bench/$$b.sh 2>&1 | tee -a $(BUILD_DIR)/bench.log || exit 1; done
+	  bash -o pipefail -c "bash bench/$$b.sh 2>&1 | tee -a $(BUILD_DIR)/bench.log" || exit 1; done
 	@bash bench/summary.sh $(BUILD_DIR)/bench.log
 
 # Each fuzz target FUZZ_RUNS runs on one core; clang is installed only for this.

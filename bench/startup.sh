@@ -33,6 +33,8 @@ if command -v hyperfine >/dev/null; then
   mapfile -t means < <(grep -o '"median": [0-9.e-]*' times.json | awk '{printf "%d\n", $2 * 1e9}')
   med[kestrine]=${means[0]}
   med[dd]=${means[1]}
+  times[kestrine]=${means[0]}
+  times[dd]=${means[1]}
   best[kestrine]=${means[0]}
   best[dd]=${means[1]}
   how="hyperfine, $runs runs each, median"
@@ -43,6 +45,8 @@ else
   run_batch_dd() { for _ in {1..20}; do run_dd; done; }
   runs=$((runs / 20))
   time_tools batch_kestrine batch_dd
+  times[kestrine]=${times[batch_kestrine]}
+  times[dd]=${times[batch_dd]}
   med[kestrine]=$((med[batch_kestrine] / 20))
   med[dd]=$((med[batch_dd] / 20))
   best[kestrine]=$((best[batch_kestrine] / 20))

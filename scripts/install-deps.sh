@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kestrine needs to build, test and benchmark, when any is missing.
-# With the argument "fuzz": only what the fuzz targets need (clang and its libFuzzer runtime).
+# With the argument "fuzz": only what the fuzz targets need (clang and its libFuzzer runtime);
+# with "bench": also the benchmarks' own timer.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,9 @@ packages=(
   # The Debian package: icons drawn from the SVG, dpkg-shlibdeps, and the checks of its test.
   librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
 )
+if [ "${1:-}" = "bench" ]; then
+  packages+=(hyperfine)
+fi
 if [ "${1:-}" = "fuzz" ]; then
   # libclang-rt-dev brings libclang_rt.fuzzer for the default clang.
   packages=(cmake ninja-build make ccache clang libclang-rt-dev)
