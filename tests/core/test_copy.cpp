@@ -444,8 +444,8 @@ TEST_F(CopyTest, SystemChunksFollowTheClockAndKeepToWholePages) {
     makeSource(kBytes + 1);
     host.fields[Field::DestFile] = dir.file("out.bin");
     platform.kernelCopy = true;
-    for (const auto& [msPerChunk, grows] : {std::pair{33, false}, std::pair{27, false},
-                                            std::pair{3, true}}) {
+    for (const auto& [msPerChunk, grows] :
+         {std::pair{33, false}, std::pair{27, false}, std::pair{3, true}}) {
         SCOPED_TRACE(msPerChunk);
         platform.chunksAsked.clear();
         platform.clockStep = msPerChunk;
