@@ -163,17 +163,14 @@ Result<void> copyBytes(Context& ctx, int source, const std::string& src, const s
     const Position left = bytes - moved;
     // One buffer for the whole copy: memory does not grow with the range.
     auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(kBlockSize));
-    if (left >= kBlockSize) {
-        const std::int64_t blocks = left / kBlockSize;
-        for (std::int64_t i = 1; i <= blocks; ++i) {
-            if (Result<void> r = readExactly(pf, source, buffer.get(), kBlockSize); !r)
-                return fail(readError, r);
-            if (Result<void> r = writeAll(pf, dest, buffer.get(), kBlockSize); !r)
-                return fail(writeError, r);
-            ctx.state.CopyProgress =
-                static_cast<double>(moved + i * kBlockSize) / static_cast<double>(bytes);
-            ctx.host.pumpEvents();
-        }
+    for (std::int64_t i = 1; i <= left / kBlockSize; ++i) {
+        if (Result<void> r = readExactly(pf, source, buffer.get(), kBlockSize); !r)
+            return fail(readError, r);
+        if (Result<void> r = writeAll(pf, dest, buffer.get(), kBlockSize); !r)
+            return fail(writeError, r);
+        ctx.state.CopyProgress =
+            static_cast<double>(moved + i * kBlockSize) / static_cast<double>(bytes);
+        ctx.host.pumpEvents();
     }
     const auto remainder = static_cast<std::size_t>(left % kBlockSize);
     if (remainder > 0) {

@@ -331,10 +331,11 @@ struct Blocks {
     const Pattern& pattern;
     Position first, step, readSize, fileSize, count;
     std::size_t depth;
-    Position batches;
     std::atomic<Position> nextBatch{0};
     // No batch from here on can change the outcome: an earlier one found a hit or the end.
     std::atomic<Position> decided{std::numeric_limits<Position>::max()};
+
+    Position batches() const { return (count + Position(depth) - 1) / Position(depth); }
 };
 
 // A worker's first outcome: a hit, or the end of the file, in batch `batch`.
@@ -357,7 +358,7 @@ Finding searchBatches(Blocks& b, unsigned char* buffer) {
     const auto readSize = static_cast<std::size_t>(b.readSize);
     for (;;) {
         const Position batch = b.nextBatch.fetch_add(1);
-        if (batch >= std::min(b.batches, b.decided.load()))
+        if (batch >= std::min(b.batches(), b.decided.load()))
             return {};
         const Position firstBlock = batch * Position(b.depth);
         const auto n =
@@ -389,7 +390,7 @@ Finding searchBatches(Blocks& b, unsigned char* buffer) {
 SearchResult searchBlocks(Blocks& b, unsigned workers) {
     const std::size_t batchBytes = b.depth * static_cast<std::size_t>(b.readSize);
     const auto helpers = static_cast<std::size_t>(
-        std::clamp<Position>(std::min<Position>(workers, b.batches) - 1, 0, 15));
+        std::max<Position>(std::min<Position>(workers, b.batches()) - 1, 0));
     // Every buffer is taken before any thread starts, so that a refusal leaves none running.
     std::vector<std::vector<unsigned char>> buffers(helpers + 1,
                                                     std::vector<unsigned char>(batchBytes));
@@ -461,9 +462,7 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     // A batch holds no more blocks than the search can need.
     const auto depth = static_cast<std::size_t>(
         std::clamp<Position>(std::min<Position>(kBatchBytes / readSize, count), 1, kBatchBlocks));
-    Blocks blocks{
-        platform, file->get(), pattern, pos,   step,
-        readSize, fileSize,    count,   depth, (count + Position(depth) - 1) / Position(depth)};
+    Blocks blocks{platform, file->get(), pattern, pos, step, readSize, fileSize, count, depth};
     return searchBlocks(blocks, platform.readersAtOnce());
 }
 

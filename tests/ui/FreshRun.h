@@ -15,6 +15,14 @@
 
 namespace kestrine::testing {
 
+// The shown top-level window of type W, such as a modal dialog that a test drives from a timer.
+template <typename W> W* shownWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<W*>(top); found && found->isVisible())
+            return found;
+    return nullptr;
+}
+
 struct FreshRun {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TestPlatform> platform;

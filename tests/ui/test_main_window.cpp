@@ -722,15 +722,13 @@ private Q_SLOTS:
         QStringList shown;
         auto pickThenCancel = [&](int downs) {
             QTimer::singleShot(0, form.get(), [&, downs] {
-                for (QWidget* top : QApplication::topLevelWidgets())
-                    if (auto* dialog = qobject_cast<QFileDialog*>(top);
-                        dialog && dialog->isVisible()) {
-                        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-                        shown << types->currentText();
-                        for (int i = 0; i < downs; ++i)
-                            QTest::keyClick(types, Qt::Key_Down);
-                        dialog->reject();
-                    }
+                if (auto* dialog = testing::shownWindow<QFileDialog>()) {
+                    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                    shown << types->currentText();
+                    for (int i = 0; i < downs; ++i)
+                        QTest::keyClick(types, Qt::Key_Down);
+                    dialog->reject();
+                }
             });
         };
         pickThenCancel(2);

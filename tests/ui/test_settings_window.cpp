@@ -557,10 +557,7 @@ private Q_SLOTS:
         setPrompts(&real);
         QStringList listed;
         QTimer::singleShot(0, this, [&] {
-            DirectoryChooser* chooser = nullptr;
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* found = qobject_cast<DirectoryChooser*>(top); found && found->isVisible())
-                    chooser = found;
+            auto* chooser = testing::shownWindow<DirectoryChooser>();
             if (!chooser)
                 return;
             auto* tree = chooser->findChild<QTreeView*>("DirectoryTree");
@@ -597,10 +594,7 @@ private Q_SLOTS:
         real.answers = {Answer::No, Answer::Yes};
         bool stayedOpen = false;
         QTimer::singleShot(0, this, [&] {
-            DirectoryChooser* chooser = nullptr;
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* found = qobject_cast<DirectoryChooser*>(top); found && found->isVisible())
-                    chooser = found;
+            auto* chooser = testing::shownWindow<DirectoryChooser>();
             if (!chooser)
                 return;
             chooser->findChild<QLineEdit*>("DirectoryNameEdit")->setText(nested);
