@@ -56,6 +56,10 @@ public:
     virtual void setTitle(const std::string& title) { (void)title; }
     // Lets pending window messages run once.
     virtual void pumpEvents() {}
+    // Asked between two chunks of a copy: the user closed the window, or a signal asks the run
+    // to end. The copy then stops at once, keeps the older destination, leaves no file behind
+    // and logs nothing further; ExecuteCopy returns with the controls enabled again.
+    virtual bool copyStopRequested() const { return false; }
 
     // Geometry for the settings: the whole desktop, the window's outer size and its position.
     virtual Size desktopSize() const { return {}; }
