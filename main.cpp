@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
         kestrine::RestoreRememberedFiles(ctx, kestrine::ReadSettings(ctx));
         const bool console = platform.consoleAvailable();
         kestrine::RunCommandLine(ctx, std::vector<std::string>(argv + 1, argv + 5));
+        if (const int signal = platform.stopSignal(); signal != 0)
+            platform.endBySignal(signal);
         if (!console) {
             kestrine::SharedLibrary windows(windowLibraryPath());
             if (auto show = windowEntry<kestrine::ShowConsoleErrorEntry>(

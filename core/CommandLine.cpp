@@ -106,6 +106,9 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
         return;
     }
     st.ConsoleAttached = pf.attachConsole();
+    // Ctrl+C, a closed terminal or a shutdown stops a copy between two chunks, so that the
+    // older destination stays whole and no part of the new one is left.
+    pf.catchStopSignals();
 
     AddToLog(ctx, "\nKestrine - " + versionText() + "\n" + consoleNotice() + "\n");
     host.clearLog();
@@ -117,6 +120,11 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
     AddToLog(ctx, "Source File = " + host.fieldText(Field::SourceFile));
     if (!pf.fileExists(source)) {
         AddToLog(ctx, "ERROR: The Source File " + source + " cannot be found.");
+        st.CommandLineError = true;
+    } else if (Result<FileHandle> file = pf.openExclusive(source); !file) {
+        // Said now, with the reason: a range checked against a size never measured would
+        // only confuse.
+        AddToLog(ctx, "ERROR: The source file " + source + " cannot be opened: " + file.why());
         st.CommandLineError = true;
     }
 
@@ -133,6 +141,12 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
     if (sameFileNames(pf, source, dest)) {
         AddToLog(ctx, "ERROR: Source and destination files cannot be the same!");
         st.CommandLineError = true;
+    } else if (pf.isStandardStream(dest)) {
+        // These lines would be written into the copy.
+        AddToLog(ctx, "ERROR: The Destination File " + dest +
+                          " is the standard output or error of this run: the messages would be "
+                          "written into the copy.");
+        st.CommandLineError = true;
     }
 
     takeNumber(ctx, params.at(2),
@@ -140,12 +154,15 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
     takeNumber(ctx, params.at(3),
                {"Offset Length = ", "Offset length", Field::OffsetDec, Field::OffsetHex});
 
-    if (!st.CommandLineError)
+    if (!st.CommandLineError && pf.stopSignal() == 0)
         ExecuteCopy(ctx);
 
     pf.flushConsole();
     st.ConsoleAttached = false;
     st.ExitCode = st.CommandLineError ? 1 : 0;
+    // Stopped by a signal: the caller ends the process by it, as the shell expects.
+    if (const int signal = pf.stopSignal(); signal != 0)
+        st.ExitCode = 128 + signal;
 }
 
 } // namespace kestrine

@@ -37,4 +37,8 @@ void ConsoleHost::appendLog(const std::string& text, bool bold) {
     log_.push_back({text, bold});
 }
 
+bool ConsoleHost::copyStopRequested() const {
+    return platform_.stopSignal() != 0;
+}
+
 } // namespace kestrine

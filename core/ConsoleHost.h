@@ -24,6 +24,7 @@ public:
     void reportError(const std::string& message) override;
     void appendLog(const std::string& text, bool bold) override;
     void clearLog() override { log_.clear(); }
+    bool copyStopRequested() const override;
 
     struct LogLine {
         std::string text;

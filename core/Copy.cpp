@@ -1,5 +1,6 @@
 #include "core/Copy.h"
 
+#include "core/CopyEngine.h"
 #include "core/Fields.h"
 #include "core/Log.h"
 #include "core/Names.h"
@@ -16,57 +17,6 @@
 namespace kestrine {
 
 namespace {
-
-// The system copies the range in chunks sized so that one takes about kChunkMs: the window
-// answers between two chunks, also on a slow drive. The first chunk is small and untimed. Every
-// chunk is a whole number of kLeastChunk, so that every chunk starts on a page of the
-// destination: chunks that straddle pages cost the system a fifth of its speed.
-constexpr std::int64_t kChunkMs = 20;
-constexpr std::size_t kFirstChunk = std::size_t{256} << 10;
-constexpr std::size_t kLeastChunk = std::size_t{64} << 10;
-constexpr std::size_t kMostChunk = std::size_t{64} << 20;
-
-// Moves the range inside the system, chunk by chunk, with the progress and a message pass after
-// each; returns the bytes moved. It stops at the first chunk that moves nothing or fails, for
-// whatever reason (the system cannot copy between these files, a fault, the source ended): the
-// plain loop goes on from there and meets any real fault of the files itself, so a fault of the
-// shortcut alone costs only speed and every fault is reported by the read or write it hits.
-Position copyInSystem(Context& ctx, int source, int dest, Position start, Position bytes) {
-    Platform& pf = ctx.platform;
-    Position done = 0;
-    std::size_t chunk = kFirstChunk;
-    std::optional<std::int64_t> since; // when the chunk under way began
-    while (done < bytes) {
-        const auto want =
-            static_cast<std::size_t>(std::min<Position>(Position(chunk), bytes - done));
-        const Result<std::size_t> moved = pf.copyRange(source, start + done, dest, done, want);
-        if (!moved || *moved == 0)
-            break;
-        done += static_cast<Position>(std::min(*moved, want));
-        if (since) {
-            const std::int64_t took = pf.nowMs() - *since;
-            if (took < kChunkMs / 2)
-                chunk = std::min(chunk * 2, kMostChunk);
-            else if (took > kChunkMs)
-                chunk = std::max(kLeastChunk, chunk * kChunkMs / static_cast<std::size_t>(took) /
-                                                  kLeastChunk * kLeastChunk);
-        }
-        ctx.state.CopyProgress = static_cast<double>(done) / static_cast<double>(bytes);
-        ctx.host.pumpEvents();
-        since = pf.nowMs();
-    }
-    return done;
-}
-
-// Reads exactly `count` bytes; a source that ends early has shrunk since it was measured.
-Result<void> readExactly(Platform& pf, int fd, char* buffer, std::size_t count) {
-    const Result<std::size_t> got = readFull(pf, fd, buffer, count);
-    if (!got)
-        return got.failure();
-    if (*got < count)
-        return Failure{"it ended before the range was copied"};
-    return {};
-}
 
 // A refusal of the checks, then the focus to the field concerned.
 void refuse(Context& ctx, BoxKind kind, const std::string& text, Field focus) {
@@ -107,14 +57,18 @@ bool checkRange(Context& ctx, Position start, Position length) {
     return true;
 }
 
-bool checkFreeSpace(Context& ctx, const std::string& dest, Position length) {
+bool checkFreeSpace(Context& ctx, const std::string& src, const std::string& dest, Position start,
+                    Position length) {
     const std::string folder = directoryPart(dest);
     const std::string drive = ctx.platform.mountPoint(folder);
     // A failed query counts as -1 free bytes.
     const std::int64_t free = ctx.platform.freeBytes(folder).valueOr(-1);
     // Room for the bytes that will be written, not for the rest of the source: a short cut
     // out of a huge image must fit on a drive that could not hold the whole image.
-    const Position needed = length + 1;
+    // A source with holes needs room for its data only: the holes stay holes.
+    Position needed = byteCount(length);
+    if (Result<FileHandle> file = ctx.platform.openShared(src))
+        needed = dataBytes(ctx.platform, file->get(), start, needed).valueOr(needed);
     if (needed <= free)
         return true;
     const std::string text = "Not enough free disk space on drive " + drive + "\n" + "There is " +
@@ -132,58 +86,19 @@ void returnToIdle(Context& ctx) {
     ctx.host.setTitle(ctx.state.StartupTitle);
 }
 
-// The copy proper, with the source already open. A failure's reason is the whole report.
-Result<void> copyBytes(Context& ctx, int source, const std::string& src, const std::string& dst,
-                       Position start, Position bytes) {
-    Platform& pf = ctx.platform;
-    Result<FileHandle> destFile = pf.createExclusive(dst);
-    if (!destFile)
-        return Failure{"The destination file " + dst + " cannot be created: " + destFile.why()};
-    const int dest = destFile->get();
+// The copy's progress goes to the timer's share, and the window answers after each chunk.
+class HostObserver : public CopyObserver {
+public:
+    explicit HostObserver(Context& ctx) : ctx_(ctx) {}
+    void progressed(double share) override {
+        ctx_.state.CopyProgress = share;
+        ctx_.host.pumpEvents();
+    }
+    bool stopRequested() override { return ctx_.host.copyStopRequested(); }
 
-    const std::string readError = "The source file " + src + " cannot be read: ";
-    const std::string writeError = "The destination file " + dst + " cannot be written: ";
-    auto fail = [&](const std::string& text, const Result<void>& step) -> Result<void> {
-        destFile->reset();
-        // A partial copy is worse than none: take it away.
-        (void)pf.deleteFile(dst);
-        return Failure{text + step.why()};
-    };
-
-    if (Result<void> r = pf.seek(source, start); !r)
-        return fail(readError, r);
-    const Position moved = copyInSystem(ctx, source, dest, start, bytes);
-    // The plain loop takes over at the first byte the system did not copy.
-    if (moved > 0 && moved < bytes) {
-        if (Result<void> r = pf.seek(source, start + moved); !r)
-            return fail(readError, r);
-        if (Result<void> r = pf.seek(dest, moved); !r)
-            return fail(writeError, r);
-    }
-    const Position left = bytes - moved;
-    // One buffer for the whole copy: memory does not grow with the range.
-    auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(kBlockSize));
-    for (std::int64_t i = 1; i <= left / kBlockSize; ++i) {
-        if (Result<void> r = readExactly(pf, source, buffer.get(), kBlockSize); !r)
-            return fail(readError, r);
-        if (Result<void> r = writeAll(pf, dest, buffer.get(), kBlockSize); !r)
-            return fail(writeError, r);
-        ctx.state.CopyProgress =
-            static_cast<double>(moved + i * kBlockSize) / static_cast<double>(bytes);
-        ctx.host.pumpEvents();
-    }
-    const auto remainder = static_cast<std::size_t>(left % kBlockSize);
-    if (remainder > 0) {
-        if (Result<void> r = readExactly(pf, source, buffer.get(), remainder); !r)
-            return fail(readError, r);
-        if (Result<void> r = writeAll(pf, dest, buffer.get(), remainder); !r)
-            return fail(writeError, r);
-    }
-    // The descriptor is gone even when the close fails, so this close is the last one.
-    if (Result<void> r = destFile->close(); !r)
-        return fail(writeError, r);
-    return {};
-}
+private:
+    Context& ctx_;
+};
 
 } // namespace
 
@@ -261,15 +176,23 @@ void ExecuteCopy(Context& ctx) {
 
     if (!checkRange(ctx, *start, *length))
         return;
-    if (!checkFreeSpace(ctx, dst, *length))
+    if (!checkFreeSpace(ctx, src, dst, *start, *length))
         return;
 
     Result<FileHandle> source = pf.openExclusive(src);
     if (!source)
         return refuseAndLog(ctx, BoxKind::Error, "The source file " + src + " cannot be opened.");
 
-    if (deleteOld && !pf.deleteFile(dst))
-        return refuse(ctx, BoxKind::Error, "Could not delete the file " + dst, Field::DestFile);
+    // The older file stays until the new one is whole; the user who agreed to replace it
+    // learns here when it cannot be replaced.
+    std::optional<NewDestination> dest;
+    const std::string notCreated = "The destination file " + dst + " cannot be created: ";
+    if (deleteOld) {
+        Result<NewDestination> made = NewDestination::begin(pf, dst, OlderFile::Replace);
+        if (!made)
+            return refuse(ctx, BoxKind::Error, "Could not delete the file " + dst, Field::DestFile);
+        dest.emplace(std::move(*made));
+    }
 
     AddToLog(ctx, "Copying started...");
     host.ToggleFormControls(false);
@@ -278,11 +201,37 @@ void ExecuteCopy(Context& ctx) {
     host.setProgressTimerEnabled(true);
 
     const Position bytes = byteCount(*length);
-    const Result<void> copied = copyBytes(ctx, source->get(), src, dst, *start, bytes);
+    if (!dest) {
+        // A file written over on the console keeps what an overwrite keeps: its mode.
+        Result<NewDestination> made = NewDestination::begin(
+            pf, dst, canAskUser(ctx) ? OlderFile::Replace : OlderFile::Overwrite);
+        if (!made) {
+            source->reset();
+            returnToIdle(ctx);
+            return refuseAndLog(ctx, BoxKind::Error, notCreated + made.why());
+        }
+        dest.emplace(std::move(*made));
+    }
+    HostObserver observer(ctx);
+    const Result<CopyOutcome> copied =
+        copyRange(pf, {source->get(), src, dst, *start, bytes}, *dest, observer);
     source->reset();
+    if (!copied || *copied == CopyOutcome::Stopped) {
+        dest.reset(); // gone before the window is told
+        returnToIdle(ctx);
+        if (!copied)
+            refuseAndLog(ctx, BoxKind::Error, copied.why());
+        return;
+    }
+    const Result<void> published = dest->publish();
     returnToIdle(ctx);
-    if (!copied)
-        return refuseAndLog(ctx, BoxKind::Error, copied.why());
+    if (!published) {
+        if (dest->replacementRefused() && canAskUser(ctx))
+            return refuse(ctx, BoxKind::Error, "Could not delete the file " + dst, Field::DestFile);
+        return refuseAndLog(ctx, BoxKind::Error,
+                            "The destination file " + dst +
+                                " cannot be written: " + published.why());
+    }
 
     AddToLog(ctx, FormatSize(ctx, bytes) + " written to file " + dst);
     const double seconds = std::fabs(static_cast<double>(pf.nowMs() - startMs)) / 1000.0;

@@ -65,7 +65,10 @@ std::string dialogStartFolder(Platform& platform, const std::string& lastPath, b
 }
 
 bool sameFileNames(Platform& platform, const std::string& a, const std::string& b) {
-    return lowerAZ(trimmed(a)) == lowerAZ(trimmed(b)) || platform.sameFile(a, b);
+    // Names are taken as the system takes them: other letters or spaces name another file.
+    if (platform.sameFile(a, b))
+        return true;
+    return !a.empty() && platform.resolvedPath(a) == platform.resolvedPath(b);
 }
 
 } // namespace kestrine

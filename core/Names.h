@@ -21,8 +21,8 @@ std::optional<std::string> nextFileName(std::string_view source);
 std::string dialogStartFolder(Platform& platform, const std::string& lastPath, bool prefSwitch,
                               const std::string& prefPath, const std::string& fieldText);
 
-// The two names stand for one file: the same text once trimmed with the letters A-Z folded, or
-// two names of one file on disk. A copy onto its own source would truncate it to nothing.
+// The two names stand for one file: the same device and inode (links, "./a" and "a"), or, for
+// names of no file yet, the same path once resolved. Case and spaces are part of a name here.
 bool sameFileNames(Platform& platform, const std::string& a, const std::string& b);
 
 } // namespace kestrine

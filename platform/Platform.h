@@ -20,6 +20,7 @@ namespace kestrine {
 using Position = std::int64_t;
 
 class FileHandle;
+struct NewFile;
 
 // What is known of an existing file before it is replaced.
 struct FileStatus {
@@ -59,8 +60,10 @@ public:
     // The process-wide real implementation.
     static Platform& system();
 
-    // Opens an existing regular file for reading, taking an exclusive lock that is held while the
-    // handle is open. Never blocks.
+    // Opens an existing regular file or block device (a disk, a partition) for reading, taking
+    // an exclusive lock that is held while the handle is open. Never blocks. Anything whose
+    // size is not its length (a character device, a FIFO, a socket, a file of /proc) is
+    // refused with the reason.
     virtual Result<FileHandle> openExclusive(const std::string& path) = 0;
     // Opens for reading without any lock (readers that share the file with others).
     virtual Result<FileHandle> openShared(const std::string& path) = 0;
@@ -82,8 +85,16 @@ public:
     // copy between these two files.
     virtual Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
                                           std::size_t count) = 0;
+    // The next run of data in [from, end) of a file that may hold holes: its first byte and the
+    // byte after its last, both `end` when only holes are left. A file system that keeps no
+    // holes answers one run up to `end`.
+    virtual Result<std::pair<Position, Position>> dataRun(int handle, Position from,
+                                                          Position end) = 0;
+    // Sets the length of a file being written (a copy whose range ends in a hole).
+    virtual Result<void> setSize(int handle, Position size) = 0;
     // Closing a written file can report a delayed write error; the descriptor is gone either way.
     virtual Result<void> close(int handle) = 0;
+    // The length of a file or block device.
     virtual Result<Position> sizeOf(int handle) = 0;
 
     // A name that exists and is not a folder.
@@ -153,6 +164,31 @@ public:
     // Makes a rename in `folder` durable; a file system that cannot do it loses nothing else.
     virtual void syncFolder(const std::string& folder) = 0;
 
+    // --- A copy written beside its destination and named only once it is whole. ---
+
+    // A new file for writing in `folder` with the usual mode of a new file: without a name where
+    // the file system allows it, else under a hidden name made from `hiddenTemplate` (a full
+    // path ending in "XXXXXX", filled in).
+    virtual Result<NewFile> createBeside(const std::string& folder,
+                                         std::string& hiddenTemplate) = 0;
+    // Gives the file without a name its name `path`, which must not exist yet; `unique` makes
+    // `path` a template ending in "XXXXXX" that is filled in.
+    virtual Result<void> linkFile(int handle, std::string& path, bool unique) = 0;
+    // The name stands for the file that standard output or standard error writes to.
+    virtual bool isStandardStream(const std::string& path) = 0;
+    // The absolute form of a name, "." and ".." taken out and links followed as far as they
+    // exist: two names of one file that does not exist yet give the same text.
+    virtual std::string resolvedPath(const std::string& path) = 0;
+
+    // --- Ending a run when asked to (Ctrl+C, a terminal that closes, a shutdown). ---
+
+    // From now on SIGINT, SIGTERM and SIGHUP are noted instead of ending the process at once.
+    virtual void catchStopSignals() = 0;
+    // The signal that asked the run to end, 0 while none has.
+    virtual int stopSignal() = 0;
+    // Ends the process by `signal` as if it had not been caught, so the caller sees why.
+    virtual void endBySignal(int signal) = 0;
+
     // --- Writers of one file in several processes taking turns. ---
 
     // Takes an exclusive advisory lock on the file `path` (created empty when missing), held
@@ -197,6 +233,13 @@ public:
 private:
     Platform* platform_ = nullptr;
     int fd_ = -1;
+};
+
+// A file made to become a copy's destination: without a name until it is given one, or, where
+// the file system cannot do that, under a hidden name of its own.
+struct NewFile {
+    FileHandle handle;
+    bool named = false;
 };
 
 // --- Built on the calls above, the same for every platform. ---

@@ -13,13 +13,18 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <iconv.h>
 #include <langinfo.h>
+#include <linux/fs.h>
 #include <pwd.h>
+#include <random>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -66,18 +71,64 @@ bool lockExclusive(int fd, std::string& why) {
     return false;
 }
 
+// File systems whose files show a size that is not their length (most read as empty), so a
+// range measured on them would be nonsense.
+bool sizeIsNotLength(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x9fa0:     // proc
+    case 0x62656572: // sysfs
+    case 0x64626720: // debugfs
+    case 0x74726163: // tracefs
+    case 0x73636673: // securityfs
+    case 0x27e0eb:   // cgroup
+    case 0x63677270: // cgroup2
+    case 0x62656570: // configfs
+    case 0xde5e81e4: // efivarfs
+    case 0x6165676c: // pstore
+    case 0xcafe4a11: // bpf
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Why a file of this kind cannot be read as a run of bytes.
+std::string notAFileReason(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "It is a folder";
+    if (S_ISCHR(mode))
+        return "It is a character device";
+    if (S_ISFIFO(mode))
+        return "It is a FIFO";
+    if (S_ISSOCK(mode))
+        return "It is a socket";
+    return "It is not a regular file";
+}
+
+// What an open accepts besides a regular file.
+enum class Accept { RegularOnly, BlockDevices };
+
 // Opens a regular file, never blocking (O_NONBLOCK keeps a FIFO or a device from hanging the
 // open), optionally locked and then truncated: the lock comes first so that a file another
 // program holds is left intact.
-Result<int> openRegular(const std::string& path, int flags, bool lock, bool truncate) {
+Result<int> openRegular(const std::string& path, int flags, bool lock, bool truncate,
+                        Accept accept = Accept::RegularOnly) {
     int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return lastFailure();
     std::string why;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool ok = ::fstat(fd, &st) == 0 &&
+              (S_ISREG(st.st_mode) || (accept == Accept::BlockDevices && S_ISBLK(st.st_mode)));
     if (!ok)
-        why = S_ISDIR(st.st_mode) ? "It is a folder" : "It is not a regular file";
+        why = notAFileReason(st.st_mode);
+    if (ok && accept == Accept::BlockDevices && S_ISREG(st.st_mode) && sizeIsNotLength(fd)) {
+        why = "It is a file of the system whose size is not its length";
+        ok = false;
+    }
     ok = ok && (!lock || lockExclusive(fd, why));
     if (ok && truncate && ::ftruncate(fd, 0) != 0) {
         why = errnoText(errno);
@@ -87,11 +138,18 @@ Result<int> openRegular(const std::string& path, int flags, bool lock, bool trun
         ::close(fd);
         return Failure{why};
     }
-    // Regular files never block; plain reads and writes are simpler without the flag.
+    // Regular files and disks never block; plain reads and writes are simpler without the flag.
     int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0)
         ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     return fd;
+}
+
+// Set by the stop signals' handler, read between two chunks of a copy.
+volatile std::sig_atomic_t stopSignalSeen = 0;
+
+extern "C" void noteStopSignal(int signal) {
+    stopSignalSeen = signal;
 }
 
 std::string folderOrCurrent(const std::string& folder) {
@@ -161,14 +219,14 @@ Platform& Platform::system() {
 }
 
 Result<FileHandle> PosixPlatform::openExclusive(const std::string& path) {
-    const Result<int> fd = openRegular(path, O_RDONLY, true, false);
+    const Result<int> fd = openRegular(path, O_RDONLY, true, false, Accept::BlockDevices);
     if (!fd)
         return fd.failure();
     return FileHandle(*this, *fd);
 }
 
 Result<FileHandle> PosixPlatform::openShared(const std::string& path) {
-    const Result<int> fd = openRegular(path, O_RDONLY, false, false);
+    const Result<int> fd = openRegular(path, O_RDONLY, false, false, Accept::BlockDevices);
     if (!fd)
         return fd.failure();
     return FileHandle(*this, *fd);
@@ -239,6 +297,28 @@ Result<std::size_t> PosixPlatform::copyRange(int from, Position fromOffset, int 
     }
 }
 
+Result<std::pair<Position, Position>> PosixPlatform::dataRun(int handle, Position from,
+                                                             Position end) {
+    const off_t data = ::lseek(handle, from, SEEK_DATA);
+    if (data < 0) {
+        if (errno == ENXIO)
+            return std::pair{end, end}; // only a hole is left (or the file ended early)
+        if (errno == EINVAL)
+            return std::pair{from, end}; // no holes here
+        return lastFailure();
+    }
+    if (data >= end)
+        return std::pair{end, end};
+    const off_t hole = ::lseek(handle, data, SEEK_HOLE);
+    if (hole < 0)
+        return lastFailure();
+    return std::pair{static_cast<Position>(data), std::min<Position>(hole, end)};
+}
+
+Result<void> PosixPlatform::setSize(int handle, Position size) {
+    return okOrErrno(::ftruncate(handle, size));
+}
+
 Result<void> PosixPlatform::close(int handle) {
     return okOrErrno(::close(handle));
 }
@@ -247,6 +327,12 @@ Result<Position> PosixPlatform::sizeOf(int handle) {
     struct stat st {};
     if (::fstat(handle, &st) != 0)
         return lastFailure();
+    if (S_ISBLK(st.st_mode)) {
+        std::uint64_t bytes = 0;
+        if (::ioctl(handle, BLKGETSIZE64, &bytes) != 0)
+            return lastFailure();
+        return static_cast<Position>(bytes);
+    }
     return static_cast<Position>(st.st_size);
 }
 
@@ -513,6 +599,83 @@ void PosixPlatform::syncFolder(const std::string& folder) {
         (void)::fsync(fd);
         ::close(fd);
     }
+}
+
+Result<NewFile> PosixPlatform::createBeside(const std::string& folder,
+                                            std::string& hiddenTemplate) {
+    // 0666: the umask makes it the mode any new file gets.
+    const int fd = ::open(folderOrCurrent(folder).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        return NewFile{FileHandle(*this, fd), false};
+    // Only a file system without unnamed files falls back to a name; any other reason (no
+    // access, a full disk) is the reason the copy cannot be made.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return lastFailure();
+    Result<FileHandle> named = createTemporary(hiddenTemplate);
+    if (!named)
+        return named.failure();
+    return NewFile{std::move(*named), true};
+}
+
+Result<void> PosixPlatform::linkFile(int handle, std::string& path, bool unique) {
+    // An unnamed file is reached through its descriptor's entry in /proc (linking the
+    // descriptor itself needs a privilege).
+    const std::string self = "/proc/self/fd/" + std::to_string(handle);
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (unique && path.size() >= 6)
+            for (std::size_t i = path.size() - 6; i < path.size(); ++i)
+                path[i] = kLetters[random() % (sizeof kLetters - 1)];
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return {};
+        if (!unique || errno != EEXIST)
+            return lastFailure();
+    }
+    return Failure{errnoText(EEXIST)};
+}
+
+bool PosixPlatform::isStandardStream(const std::string& path) {
+    struct stat named {};
+    if (path.empty() || ::stat(path.c_str(), &named) != 0)
+        return false;
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat stream {};
+        if (::fstat(fd, &stream) == 0 && stream.st_dev == named.st_dev &&
+            stream.st_ino == named.st_ino)
+            return true;
+    }
+    return false;
+}
+
+std::string PosixPlatform::resolvedPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : resolved.string();
+}
+
+void PosixPlatform::catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = noteStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART; // a read or write under way goes on; the copy asks in between
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+int PosixPlatform::stopSignal() {
+    return stopSignalSeen;
+}
+
+void PosixPlatform::endBySignal(int signal) {
+    ::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal); // only if the signal could not end the process
 }
 
 Result<std::optional<FileHandle>> PosixPlatform::tryLock(const std::string& path) {

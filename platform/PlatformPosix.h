@@ -20,6 +20,8 @@ public:
     unsigned readersAtOnce() override;
     Result<std::size_t> copyRange(int from, Position fromOffset, int to, Position toOffset,
                                   std::size_t count) override;
+    Result<std::pair<Position, Position>> dataRun(int handle, Position from, Position end) override;
+    Result<void> setSize(int handle, Position size) override;
     Result<void> close(int handle) override;
     Result<Position> sizeOf(int handle) override;
 
@@ -55,6 +57,14 @@ public:
     Result<void> syncFile(int handle) override;
     Result<void> renameFile(const std::string& from, const std::string& to) override;
     void syncFolder(const std::string& folder) override;
+
+    Result<NewFile> createBeside(const std::string& folder, std::string& hiddenTemplate) override;
+    Result<void> linkFile(int handle, std::string& path, bool unique) override;
+    bool isStandardStream(const std::string& path) override;
+    std::string resolvedPath(const std::string& path) override;
+    void catchStopSignals() override;
+    int stopSignal() override;
+    void endBySignal(int signal) override;
 
     Result<std::optional<FileHandle>> tryLock(const std::string& path) override;
     void sleepMs(int milliseconds) override;

@@ -81,6 +81,9 @@ public:
     void setStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void setTitle(const std::string& title) override { titles.push_back(title); }
     void pumpEvents() override { ++pumps; }
+    // The copy is asked to stop once this many message passes have run (0: never).
+    int stopAtPump = 0;
+    bool copyStopRequested() const override { return stopAtPump > 0 && pumps >= stopAtPump; }
     Size desktopSize() const override { return desktop; }
     int windowTop() const override { return top; }
     int windowLeft() const override { return left; }

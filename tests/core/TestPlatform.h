@@ -34,6 +34,11 @@ inline const std::map<std::string, std::vector<Fault>>& faultsOfCalls() {
         {"read", {Fault::Partial, Fault::Short, Fault::IoError}},
         {"copyRange", {Fault::Partial, Fault::Short, Fault::IoError, Fault::Refused}},
         {"write", {Fault::Partial, Fault::Short, Fault::NoSpace, Fault::IoError}},
+        {"dataRun", {Fault::IoError}},
+        {"isStandardStream", {Fault::IoError}},
+        {"setSize", {Fault::NoSpace, Fault::IoError}},
+        {"createBeside", {Fault::Locked, Fault::NoSpace, Fault::IoError}},
+        {"linkFile", {Fault::NoSpace, Fault::IoError}},
         {"close", {Fault::CloseFails}},
         {"sizeOf", {Fault::IoError}},
         {"fileExists", {Fault::IoError}},
@@ -77,7 +82,8 @@ inline const char* faultName(Fault f) {
 // Calls whose failure is an answer rather than an error, so either outcome can be right.
 inline bool isQueryCall(const std::string& name) {
     return name == "fileExists" || name == "directoryExists" || name == "sameFile" ||
-           name == "sizeOf" || name == "freeBytes" || name == "mayModify";
+           name == "sizeOf" || name == "freeBytes" || name == "mayModify" ||
+           name == "isStandardStream";
 }
 
 // What a fault walk checks after each run, whichever code made the calls.
@@ -132,6 +138,12 @@ public:
     std::int64_t clockMs = 0;
     std::int64_t clockStep = 0;
     std::string separator = ",";
+    // The file system has no unnamed files: a copy is written under a hidden name.
+    bool noUnnamedFiles = false;
+    // The file system tells no holes.
+    bool noHoles = false;
+    // The signal a test pretends has asked the run to end.
+    int signalSeen = 0;
 
     Result<FileHandle> openExclusive(const std::string& path) override {
         if (std::string why; fails("openExclusive", why))
@@ -210,6 +222,50 @@ public:
         }
         return PosixPlatform::copyRange(from, fromOffset, to, toOffset, n);
     }
+    Result<std::pair<Position, Position>> dataRun(int h, Position from, Position end) override {
+        if (std::string why; fails("dataRun", why))
+            return Failure{why};
+        if (noHoles)
+            return std::pair{from, end};
+        return PosixPlatform::dataRun(h, from, end);
+    }
+    Result<void> setSize(int h, Position size) override {
+        if (std::string why; fails("setSize", why))
+            return Failure{why};
+        return PosixPlatform::setSize(h, size);
+    }
+    Result<NewFile> createBeside(const std::string& folder, std::string& hidden) override {
+        if (std::string why; fails("createBeside", why))
+            return Failure{why};
+        if (failCreate)
+            return Failure{"Permission denied"};
+        Result<NewFile> file = noUnnamedFiles ? Result<NewFile>(Failure{})
+                                              : PosixPlatform::createBeside(folder, hidden);
+        if (noUnnamedFiles) {
+            Result<FileHandle> named = PosixPlatform::createTemporary(hidden);
+            if (!named)
+                return named.failure();
+            file = NewFile{std::move(*named), true};
+        }
+        if (file) {
+            openHandles.insert(file->handle.get());
+            writtenHandles.insert(file->handle.get());
+        }
+        return file;
+    }
+    Result<void> linkFile(int h, std::string& path, bool unique) override {
+        if (std::string why; fails("linkFile", why))
+            return Failure{why};
+        return PosixPlatform::linkFile(h, path, unique);
+    }
+    bool isStandardStream(const std::string& path) override {
+        std::string why;
+        return !fails("isStandardStream", why) && PosixPlatform::isStandardStream(path);
+    }
+    // The test's process keeps its own signals.
+    void catchStopSignals() override {}
+    int stopSignal() override { return signalSeen; }
+    void endBySignal(int) override {}
     Result<void> close(int h) override {
         const bool written = writtenHandles.erase(h) > 0;
         openHandles.erase(h);

@@ -94,10 +94,12 @@ std::string missingSourceStart(const std::string& src) {
 }
 
 std::string header(const std::string& src, const std::string& dst, const std::string& start,
-                   const std::string& length, const std::vector<std::string>& afterUsing) {
+                   const std::string& length, const std::vector<std::string>& afterUsing,
+                   const std::vector<std::string>& afterSource) {
     std::string out = banner() + crlf({"Using Command-Line Parameters"}) + crlf(afterUsing);
-    return out + crlf({"Source File = " + src, "Destination File = " + dst,
-                       "Start Position = " + start, "Offset Length = " + length});
+    return out + crlf({"Source File = " + src}) + crlf(afterSource) +
+           crlf({"Destination File = " + dst, "Start Position = " + start,
+                 "Offset Length = " + length});
 }
 
 std::string successTail(const std::string& sizeText, const std::string& dst) {

@@ -41,9 +41,10 @@ std::string crlf(const std::vector<std::string>& lines);
 std::string banner();
 
 // Banner, headline and the four echo lines; `afterUsing` are lines logged right after the
-// headline (a source that cannot be opened).
+// headline (a source that cannot be opened), `afterSource` right after the source's echo.
 std::string header(const std::string& src, const std::string& dst, const std::string& start,
-                   const std::string& length, const std::vector<std::string>& afterUsing = {});
+                   const std::string& length, const std::vector<std::string>& afterUsing = {},
+                   const std::vector<std::string>& afterSource = {});
 
 // Banner, headline, and the echo and error of a source file that does not exist.
 std::string missingSourceStart(const std::string& src);

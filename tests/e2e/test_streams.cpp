@@ -2,7 +2,9 @@
 
 #include "Harness.h"
 
+#include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,10 +12,10 @@
 namespace e2e {
 namespace {
 
-// Runs the executable with its standard output replaced by `outFd` (-1: closed), and no display
-// unless one is named.
-int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd,
-                  const std::string& display = {}) {
+// Starts the executable with its standard output replaced by `outFd` (-1: closed), and no
+// display unless one is named.
+pid_t startWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd,
+                      const std::string& display = {}) {
     pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGPIPE, SIG_DFL); // as a shell would start it
@@ -38,6 +40,12 @@ int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::pat
         ::execv(KESTRINE_EXE, argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd,
+                  const std::string& display = {}) {
+    const pid_t pid = startWithStdout(outFd, args, cwd, display);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
@@ -104,6 +112,57 @@ INSTANTIATE_TEST_SUITE_P(
                                  true,
                                  1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A replacement stopped half way by a real signal: the older destination stays whole, nothing
+// else is left in its folder, and the process ends by that signal, as the shell expects.
+class StopSignal : public CommandLineTest, public ::testing::WithParamInterface<int> {
+protected:
+    // One large source for every row, outside the test folders.
+    static void SetUpTestSuite() {
+        source_ = fs::temp_directory_path() / ("kestrine-stop-" + std::to_string(::getpid()));
+        std::string block = randomBytes(1 << 20, 9);
+        std::ofstream out(source_, std::ios::binary);
+        for (int i = 0; i < 512; ++i) {
+            block[static_cast<std::size_t>(i)] ^= 1; // no two blocks alike
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        }
+    }
+    static void TearDownTestSuite() { fs::remove(source_); }
+    static inline fs::path source_;
+};
+
+TEST_P(StopSignal, KeepsTheOlderDestinationWhole) {
+    const int signal = GetParam();
+    const std::string older = makeSource("out.bin", 100 << 10, 3);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid =
+        startWithStdout(fds[1], {source_.string(), "out.bin", "0d", "1FFFFFFFh"}, workDir());
+    ::close(fds[1]);
+    std::string out;
+    char buffer[4096];
+    bool signalled = false;
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (!signalled && out.find("Copying started...") != std::string::npos) {
+            ::kill(pid, signal);
+            signalled = true;
+        }
+    }
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && out.find("Copying finished.") != std::string::npos)
+        GTEST_SKIP() << "the copy was done before the signal came";
+    ASSERT_TRUE(WIFSIGNALED(status)) << out;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
+    EXPECT_EQ(readFile(work("out.bin")), older);
+    EXPECT_EQ(listing(), std::vector<std::string>{"out.bin"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGKILL),
+                         [](const auto& info) { return std::string(::sigabbrev_np(info.param)); });
 
 } // namespace
 } // namespace e2e
