@@ -575,8 +575,9 @@ TEST_F(CopyTest, AStoppedCopyKeepsTheOlderDestinationAndLeavesNoFile) {
         EXPECT_EQ(host.toggles, (std::vector<bool>{false, true}));
         EXPECT_FALSE(host.timerEnabled);
         EXPECT_EQ(fs::exists(dir.file("out.bin")), existing);
-        if (existing)
+        if (existing) {
             EXPECT_EQ(readFile(dir.file("out.bin")), (std::vector<char>{'o', 'l', 'd'}));
+        }
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),
                   existing ? 2 : 1);
     }
@@ -584,7 +585,7 @@ TEST_F(CopyTest, AStoppedCopyKeepsTheOlderDestinationAndLeavesNoFile) {
 
 TEST_F(CopyTest, OtherLettersOrSpacesNameAnotherFile) {
     makeSource(100);
-    for (const std::string& name : {"SRC.BIN", " src.bin", "src.bin "}) {
+    for (const std::string name : {"SRC.BIN", " src.bin", "src.bin "}) {
         host.boxes.clear();
         host.fields[Field::DestFile] = dir.file(name);
         setRange("0", "9");
