@@ -299,6 +299,12 @@ Result<std::size_t> PosixPlatform::copyRange(int from, Position fromOffset, int 
 
 Result<std::pair<Position, Position>> PosixPlatform::dataRun(int handle, Position from,
                                                              Position end) {
+    // A file with all its blocks has no holes; asking would cost a walk over its pages (20 ms
+    // for 512 MiB in tmpfs).
+    struct stat st {};
+    if (::fstat(handle, &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<Position>(st.st_blocks) * 512 >= static_cast<Position>(st.st_size))
+        return std::pair{from, end};
     const off_t data = ::lseek(handle, from, SEEK_DATA);
     if (data < 0) {
         if (errno == ENXIO)
