@@ -406,11 +406,17 @@ void PosixPlatform::writeConsole(std::string_view utf8) {
         bytes = toCodeset(utf8, codeset ? codeset : "UTF-8");
     }
     // A closed pipe or a full disk: the line is lost, the run goes on.
-    (void)writeAll(*this, STDOUT_FILENO, bytes.data(), bytes.size());
+    const Result<void> put = writeAll(*this, STDOUT_FILENO, bytes.data(), bytes.size());
+    if (!put && consoleFailure_.empty() && put.why() != errnoText(EPIPE))
+        consoleFailure_ = put.why();
 }
 
-// Console writes are unbuffered, so there is nothing left to flush.
-void PosixPlatform::flushConsole() {}
+// Console writes are unbuffered, so there is nothing left to flush; only a loss to report.
+Result<void> PosixPlatform::flushConsole() {
+    if (consoleFailure_.empty())
+        return {};
+    return Failure{consoleFailure_};
+}
 
 void PosixPlatform::writeStandardError(std::string_view text) {
     (void)writeAll(*this, STDERR_FILENO, text.data(), text.size());

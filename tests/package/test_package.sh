@@ -106,7 +106,7 @@ want="Kestrine - Version $(cut -d. -f1-2 <<<"$version") Release $(cut -d. -f3 <<
   fail "--version: status $status, \"$out\", errors \"$(cat "$tmp/version.err")\""
 out=$(run timeout 30 "$exe" --help 2>"$tmp/help.err")
 status=$?
-[ $status -eq 0 ] && [[ "$out" == "Usage: Kestrine <source> <destination> <start pos> <offset>"* ]] &&
+[ $status -eq 0 ] && [[ "$out" == "Usage: kestrine <source> <destination> <start pos> <offset>"* ]] &&
   [ ! -s "$tmp/help.err" ] || fail "--help: status $status, \"$out\""
 
 # --- Manual page, desktop entry, metadata ---
