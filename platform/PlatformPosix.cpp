@@ -539,6 +539,11 @@ Result<std::optional<FileHandle>> PosixPlatform::tryLock(const std::string& path
             return std::optional<FileHandle>();
         return lastFailure();
     }
+    // Locked a file its holder has just removed: the turn is whoever holds the name now.
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0 || named.st_ino != st.st_ino ||
+        named.st_dev != st.st_dev)
+        return std::optional<FileHandle>();
     return std::optional<FileHandle>(std::move(handle));
 }
 
