@@ -500,7 +500,9 @@ Result<void> PosixPlatform::copyPermissions(int handle, const std::optional<File
         if (::fchown(handle, from->owner, from->group) != 0)
             return Failure{"The file belongs to another user"};
     } else if (own.st_gid != from->group) {
-        (void)::fchown(handle, static_cast<uid_t>(-1), from->group); // where the user may
+        // Where the user may; elsewhere the file keeps the user's own group.
+        if (::fchown(handle, static_cast<uid_t>(-1), from->group) != 0) {
+        }
     }
     return okOrErrno(::fchmod(handle, from->mode));
 }
