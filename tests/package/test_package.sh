@@ -81,6 +81,9 @@ $(diff <(echo "$expected") <(echo "$listed"))"
 root=$tmp/root
 dpkg-deb -x "$deb" "$root" || must "dpkg-deb -x failed"
 exe=$root/usr/bin/kestrine
+# The system's C++ library, which security updates reach, not a copy of it.
+readelf -d "$exe" | grep -q 'NEEDED.*\[libstdc++\.so\.6\]' ||
+  fail "the executable does not use the system's libstdc++"
 home=$tmp/home
 mkdir -p "$home"
 # A run that finds no display and no Qt platform of the build's environment.
@@ -135,7 +138,9 @@ grep -q 'https\?://' "$root/usr/share/metainfo/$app_id.metainfo.xml" &&
   fail "the metadata names an address: $(grep 'https\?://' "$root/usr/share/metainfo/$app_id.metainfo.xml")"
 # Every picture the installed README shows is installed beside it.
 doc=$root/usr/share/doc/kestrine
-for picture in $(grep -o '([a-z-]*\.png)' "$doc/README.md" | tr -d '()'); do
+pictures=$(grep -o '](\([^)]*\.png\))' "$doc/README.md" | sed 's/^](\(.*\))$/\1/')
+[ -n "$pictures" ] || fail "the installed README shows no picture"
+for picture in $pictures; do
   [ -f "$doc/$picture" ] || fail "the README shows $picture, which is not installed"
 done
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
