@@ -22,9 +22,12 @@ build: deps
 run: build
 	@$(BUILD_DIR)/kestrine $(ARGS)
 
-# The Debian package $(BUILD_DIR)/kestrine_<version>_amd64.deb (CPack, packaging/).
-package: build
-	@cmake --build --preset $(PRESET) --target package
+# The Debian package build/kestrine_<version>_amd64.deb (CPack, packaging/), built in its own
+# folder from what it ships alone: no tests, no benchmarks.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package --target package
+	@mkdir -p build && cp build-package/kestrine_*_amd64.deb build/
 
 test: deps
 	@PRESET=$(PRESET) bash scripts/run-tests.sh

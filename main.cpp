@@ -26,11 +26,15 @@ std::string windowLibraryPath() {
     return folder + KESTRINE_PRIVATE_LIBRARY_DIR "/" + kestrine::kWindowLibrary;
 }
 
-// Console lines end in CR LF. A reader that has gone must not end the run by SIGPIPE.
-void printLines(kestrine::Platform& platform, const std::string& text) {
+// Console lines end in CR LF. A reader that has gone must not end the run by SIGPIPE. False,
+// said on standard error, when the lines could not be written.
+bool printLines(kestrine::Platform& platform, const std::string& text) {
     platform.attachConsole();
     platform.writeConsole(kestrine::withCrLf(text) + "\r\n");
-    platform.flushConsole();
+    const kestrine::Result<void> written = platform.flushConsole();
+    if (!written)
+        platform.writeStandardError(kestrine::consoleLostText(written.why()) + "\n");
+    return written.ok();
 }
 
 // The window library, or a line on standard error saying why it cannot be used.
@@ -73,16 +77,15 @@ int main(int argc, char** argv) {
                 platform.writeStandardError(kestrine::consoleErrorText() + "\n");
                 return 1;
             }
-            printLines(platform, *answer);
-            return 0;
+            return printLines(platform, *answer) ? 0 : 1;
         }
     }
     // The usage text always reaches standard output; the window mode adds the box.
-    if (argc > 1)
-        printLines(platform, kestrine::usageText());
+    const bool printed = argc == 1 || printLines(platform, kestrine::usageText());
     kestrine::SharedLibrary windows(windowLibraryPath());
     auto run = windowEntry<kestrine::RunWindowsEntry>(windows, kestrine::kRunWindowsEntry);
     if (!run)
-        return argc > 1 ? 0 : 1;
-    return run(argc, argv);
+        return argc > 1 && printed ? 0 : 1;
+    const int status = run(argc, argv);
+    return printed ? status : 1;
 }

@@ -70,9 +70,28 @@ std::string usageText() {
            "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
 }
 
+std::string helpText() {
+    return "Usage: kestrine <source> <destination> <start pos> <offset>\n"
+           "       kestrine --help | --version\n"
+           "Copies the bytes from <start pos> to <start pos> + <offset> of <source> into\n"
+           "<destination>: <offset> + 1 bytes. Without parameters it opens its window.\n"
+           "\n"
+           "  <source>       Input source file name.\n"
+           "  <destination>  Output destination file name, created or replaced.\n"
+           "  <start pos>    Position of the first byte to copy, 0 for the first byte.\n"
+           "  <offset>       Offset length L: L + 1 bytes are copied, 0 copies one byte.\n"
+           "  --help         Print this text.\n"
+           "  --version      Print the version line.\n"
+           "\n"
+           "Numbers end in d (decimal) or h (hexadecimal), in either case: 400d, 5FFh.\n"
+           "\n"
+           "Example: kestrine file1.dat \"file two.dat\" 400d 5ffh\n"
+           "copies the 1536 bytes from position 400 to 1935 into \"file two.dat\".";
+}
+
 std::optional<std::string> optionText(std::string_view parameter) {
     if (parameter == "--help")
-        return usageText();
+        return helpText();
     if (parameter == "--version")
         return "Kestrine - " + versionText();
     return std::nullopt;
@@ -80,6 +99,10 @@ std::optional<std::string> optionText(std::string_view parameter) {
 
 std::string consoleErrorText() {
     return "Error getting a handle on the standard output StdOut.";
+}
+
+std::string consoleLostText(const std::string& why) {
+    return "Kestrine: standard output cannot be written: " + why;
 }
 
 std::string noticeText() {
@@ -157,9 +180,14 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
     if (!st.CommandLineError && pf.stopSignal() == 0)
         ExecuteCopy(ctx);
 
-    pf.flushConsole();
+    const Result<void> written = pf.flushConsole();
     st.ConsoleAttached = false;
     st.ExitCode = st.CommandLineError ? 1 : 0;
+    // A report that reached nobody is no success, whatever the copy did.
+    if (!written) {
+        pf.writeStandardError(consoleLostText(written.why()) + "\n");
+        st.ExitCode = 1;
+    }
     // Stopped by a signal: the caller ends the process by it, as the shell expects.
     if (const int signal = pf.stopSignal(); signal != 0)
         st.ExitCode = 128 + signal;

@@ -13,12 +13,17 @@ namespace kestrine {
 // The usage text, lines separated by "\n", no line break after the last.
 std::string usageText();
 
-// What "--help" (the usage text) or "--version" (the version line) alone answers on standard
-// output, without a window; nothing for any other parameter.
+// The answer to "--help": the command's forms and parameters, aligned, lines separated by "\n".
+std::string helpText();
+
+// What "--help" (helpText) or "--version" (the version line) alone answers on standard output,
+// without a window; nothing for any other parameter.
 std::optional<std::string> optionText(std::string_view parameter);
 
 // The report when standard output cannot be had.
 std::string consoleErrorText();
+// The standard-error line when console lines could not be written, with the system's reason.
+std::string consoleLostText(const std::string& why);
 
 // The notice line of the banner.
 std::string noticeText();

@@ -137,7 +137,9 @@ public:
     // Writes one console line's bytes (UTF-8 in); converted to the output's character set. A
     // line that cannot be written is lost and the run goes on.
     virtual void writeConsole(std::string_view utf8) = 0;
-    virtual void flushConsole() = 0;
+    // Fails when a console line of this run could not be written (a full disk, an I/O error),
+    // with the first reason. A reader that has gone is no failure: the lines were only for it.
+    virtual Result<void> flushConsole() = 0;
     // Writes to standard error, for the reports that must not go to standard output.
     virtual void writeStandardError(std::string_view text) = 0;
 
@@ -192,8 +194,9 @@ public:
     // --- Writers of one file in several processes taking turns. ---
 
     // Takes an exclusive advisory lock on the file `path` (created empty when missing), held
-    // while the handle is open, without waiting: nothing when another process holds it. A
-    // symbolic link, a folder or a FIFO of that name is a failure.
+    // while the handle is open, without waiting: nothing when another process holds it, or
+    // removed or replaced it meanwhile (its holder removes it before letting go). A symbolic
+    // link, a folder or a FIFO of that name is a failure.
     virtual Result<std::optional<FileHandle>> tryLock(const std::string& path) = 0;
     // Waits, for the short pauses between tries of tryLock.
     virtual void sleepMs(int milliseconds) = 0;

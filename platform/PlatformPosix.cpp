@@ -500,11 +500,17 @@ void PosixPlatform::writeConsole(std::string_view utf8) {
         bytes = toCodeset(utf8, codeset ? codeset : "UTF-8");
     }
     // A closed pipe or a full disk: the line is lost, the run goes on.
-    (void)writeAll(*this, STDOUT_FILENO, bytes.data(), bytes.size());
+    const Result<void> put = writeAll(*this, STDOUT_FILENO, bytes.data(), bytes.size());
+    if (!put && consoleFailure_.empty() && put.why() != errnoText(EPIPE))
+        consoleFailure_ = put.why();
 }
 
-// Console writes are unbuffered, so there is nothing left to flush.
-void PosixPlatform::flushConsole() {}
+// Console writes are unbuffered, so there is nothing left to flush; only a loss to report.
+Result<void> PosixPlatform::flushConsole() {
+    if (consoleFailure_.empty())
+        return {};
+    return Failure{consoleFailure_};
+}
 
 void PosixPlatform::writeStandardError(std::string_view text) {
     (void)writeAll(*this, STDERR_FILENO, text.data(), text.size());
@@ -588,7 +594,9 @@ Result<void> PosixPlatform::copyPermissions(int handle, const std::optional<File
         if (::fchown(handle, from->owner, from->group) != 0)
             return Failure{"The file belongs to another user"};
     } else if (own.st_gid != from->group) {
-        (void)::fchown(handle, static_cast<uid_t>(-1), from->group); // where the user may
+        // Where the user may; elsewhere the file keeps the user's own group.
+        if (::fchown(handle, static_cast<uid_t>(-1), from->group) != 0) {
+        }
     }
     return okOrErrno(::fchmod(handle, from->mode));
 }
@@ -704,6 +712,11 @@ Result<std::optional<FileHandle>> PosixPlatform::tryLock(const std::string& path
             return std::optional<FileHandle>();
         return lastFailure();
     }
+    // Locked a file its holder has just removed: the turn is whoever holds the name now.
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0 || named.st_ino != st.st_ino ||
+        named.st_dev != st.st_dev)
+        return std::optional<FileHandle>();
     return std::optional<FileHandle>(std::move(handle));
 }
 

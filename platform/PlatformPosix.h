@@ -46,7 +46,7 @@ public:
     bool consoleAvailable() override;
     bool attachConsole() override;
     void writeConsole(std::string_view utf8) override;
-    void flushConsole() override;
+    Result<void> flushConsole() override;
     void writeStandardError(std::string_view text) override;
 
     Result<std::string> resolveLinks(const std::string& path) override;
@@ -68,6 +68,9 @@ public:
 
     Result<std::optional<FileHandle>> tryLock(const std::string& path) override;
     void sleepMs(int milliseconds) override;
+
+private:
+    std::string consoleFailure_;
 };
 
 } // namespace kestrine

@@ -51,6 +51,13 @@ Result<void> ProfileFile::write(const std::vector<ProfileEntry>& entries) {
     Result<FileHandle> turn = lock();
     if (!turn)
         return turn.failure();
+    Result<void> written = writeLocked(entries);
+    // Removed while still held: a writer waiting on it then finds its name gone and makes anew.
+    (void)platform_.deleteFile(lockPath());
+    return written;
+}
+
+Result<void> ProfileFile::writeLocked(const std::vector<ProfileEntry>& entries) {
     Result<std::optional<std::string>> content = loadFile(platform_, path_, kProfileFileLimit);
     // Replacing a file we cannot read would throw its other contents away.
     if (!content)
@@ -66,15 +73,6 @@ Result<void> ProfileFile::write(const std::vector<ProfileEntry>& entries) {
 Result<void> ProfileFile::writeString(std::string_view section, std::string_view key,
                                       std::string_view value) {
     return write({{section, key, std::string(value)}});
-}
-
-Result<void> ProfileFile::writeInteger(std::string_view section, std::string_view key,
-                                       std::int32_t value) {
-    return writeString(section, key, formatProfileInteger(value));
-}
-
-Result<void> ProfileFile::writeBool(std::string_view section, std::string_view key, bool value) {
-    return writeString(section, key, value ? "1" : "0");
 }
 
 } // namespace kestrine

@@ -34,13 +34,12 @@ public:
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
     // Sets every entry in order and replaces the file once, holding the lock file beside it
-    // (".<name>.lock") from reading to replacing. A refused write leaves the file as it was, no
-    // entry written, and says why; so does a lock held elsewhere beyond kProfileLockWaitMs.
+    // (".<name>.lock") from reading to replacing, and removing it then. A refused write leaves the
+    // file as it was, no entry written, and says why; so does a lock held elsewhere beyond
+    // kProfileLockWaitMs.
     Result<void> write(const std::vector<ProfileEntry>& entries);
     Result<void> writeString(std::string_view section, std::string_view key,
                              std::string_view value);
-    Result<void> writeInteger(std::string_view section, std::string_view key, std::int32_t value);
-    Result<void> writeBool(std::string_view section, std::string_view key, bool value);
 
 private:
     // The lock file beside the file's own name (not a link's target): the folder Kestrine keeps
@@ -48,6 +47,7 @@ private:
     std::string lockPath() const;
     // Waits up to kProfileLockWaitMs for the lock, polling so the wait can be given up.
     Result<FileHandle> lock();
+    Result<void> writeLocked(const std::vector<ProfileEntry>& entries);
 
     std::string path_;
     Platform& platform_;

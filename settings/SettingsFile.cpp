@@ -50,10 +50,10 @@ RememberedFiles ReadSettings(Context& ctx) {
     return stored.remembered;
 }
 
-bool WriteSettings(Context& ctx, Scope scope) {
+Result<SettingsWritten> WriteSettings(Context& ctx, Scope scope) {
     // Any number below 1 writes nothing, as the numbered scopes always did.
     if (static_cast<std::int32_t>(scope) < static_cast<std::int32_t>(Scope::State))
-        return true;
+        return SettingsWritten{};
     const Settings& s = ctx.state.Settings;
     const char* section = kSettingsSection;
     auto integer = [](std::int32_t value) { return formatProfileInteger(value); };
@@ -84,12 +84,37 @@ bool WriteSettings(Context& ctx, Scope scope) {
                         {section, "FormColour", integer(static_cast<std::int32_t>(s.FormColour))}});
     }
 
-    ProfileFile file(settingsFilePath(ctx.state), ctx.platform);
-    if (file.write(entries))
+    // A name with a line break must not cost the position and every other key.
+    SettingsWritten written;
+    std::erase_if(entries, [&](const ProfileEntry& entry) {
+        if (validProfileValue(entry.value))
+            return false;
+        const bool nul = entry.value.find('\0') != std::string::npos;
+        written.leftOut.push_back("The value of " + std::string(entry.key) +
+                                  " was not saved: it holds " +
+                                  (nul ? "a NUL character" : "a line break") + ", which " +
+                                  kSettingsFileName + " cannot hold.");
         return true;
-    // The report names the file only: its wording is fixed, and the user can act on the name.
-    ctx.host.reportError("Unable to write to " + file.path());
-    return false;
+    });
+
+    ProfileFile file(settingsFilePath(ctx.state), ctx.platform);
+    if (!file.write(entries))
+        // The report names the file only: its wording is fixed, and the user can act on the name.
+        return Failure{"Unable to write to " + file.path()};
+    return written;
+}
+
+bool reportWrite(Host& host, const Result<SettingsWritten>& written) {
+    if (!written) {
+        host.reportError(written.why());
+        return false;
+    }
+    std::string report;
+    for (const std::string& line : written->leftOut)
+        report += (report.empty() ? "" : "\n") + line;
+    if (!report.empty())
+        host.reportError(report);
+    return true;
 }
 
 } // namespace kestrine

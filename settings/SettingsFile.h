@@ -4,6 +4,7 @@
 #include "core/Context.h"
 
 #include <string>
+#include <vector>
 
 namespace kestrine {
 
@@ -27,10 +28,20 @@ StoredSettings readSettingsFile(const std::string& path, Platform& platform, Siz
 // restores into the fields (RestoreRememberedFiles).
 RememberedFiles ReadSettings(Context& ctx);
 
+// What a write left out: per key whose value the file cannot hold (a line break, a NUL), a
+// message naming the key and why.
+struct SettingsWritten {
+    std::vector<std::string> leftOut;
+};
+
 // State writes the state group, StateAndPreferences the state and then the preference group,
-// Nothing nothing; all keys of one call reach the file in one replacement. A refused write is
-// reported through ctx.host.reportError("Unable to write to <path>"), leaves the file as it
-// was, and returns false.
-bool WriteSettings(Context& ctx, Scope scope);
+// Nothing nothing; all keys of one call reach the file in one replacement, every key but those
+// left out. A refused write leaves the file as it was and fails with "Unable to write to
+// <path>".
+Result<SettingsWritten> WriteSettings(Context& ctx, Scope scope);
+
+// Tells the user of a write's failure, else of the keys it left out (one a line), in the error
+// box of `host`; whether the file was written.
+bool reportWrite(Host& host, const Result<SettingsWritten>& written);
 
 } // namespace kestrine

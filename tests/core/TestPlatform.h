@@ -118,6 +118,8 @@ public:
     std::string console;
     std::string standardError;
     bool consoleOk = true;
+    // Set: the console lines were lost for this reason.
+    std::string lostConsole;
     std::optional<std::int64_t> free;
     std::string mount = "/mnt/test";
     int failWriteAt = 0; // 1-based number of the write call that fails; 0 never
@@ -367,6 +369,11 @@ public:
     }
     bool consoleAvailable() override { return consoleOk; }
     void writeConsole(std::string_view utf8) override { console.append(utf8); }
+    Result<void> flushConsole() override {
+        if (lostConsole.empty())
+            return {};
+        return Failure{lostConsole};
+    }
     void writeStandardError(std::string_view text) override { standardError.append(text); }
 
 private:

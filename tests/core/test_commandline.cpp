@@ -9,6 +9,8 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -207,6 +209,27 @@ TEST(UsageText, SevenLinesWithTheirSpacing) {
                                  "\n"
                                  "Example: Kestrine file1.dat \"file two.dat\" 400d 5ffh";
     EXPECT_EQ(usageText(), expected);
+}
+
+// --help names the real command and the real length rule, its descriptions in one column and
+// every line within a terminal's 80 columns.
+TEST(HelpText, TrueAndAligned) {
+    const std::string help = helpText();
+    EXPECT_EQ(help.rfind("Usage: kestrine <source> <destination> <start pos> <offset>\n", 0), 0u);
+    EXPECT_NE(help.find("L + 1 bytes are copied"), std::string::npos);
+    EXPECT_NE(help.find("Example: kestrine file1.dat \"file two.dat\" 400d 5ffh\n"
+                        "copies the 1536 bytes from position 400 to 1935"),
+              std::string::npos);
+    EXPECT_EQ(help.find("Kestrine file1"), std::string::npos);
+    std::set<std::size_t> columns;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LT(line.size(), 80u) << line;
+        if (line.rfind("  <", 0) == 0 || line.rfind("  --", 0) == 0)
+            columns.insert(line.find_first_not_of(' ', line.find("  ", 2)));
+    }
+    EXPECT_EQ(columns.size(), 1u) << "descriptions start in " << columns.size() << " columns";
+    EXPECT_EQ(optionText("--help"), help);
 }
 
 TEST(InitState, ProgramFolderEndsInASeparator) {

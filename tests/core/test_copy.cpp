@@ -466,7 +466,7 @@ TEST_F(CopyTest, SystemChunksFollowTheClockAndKeepToWholePages) {
 
 TEST_F(CopyTest, ASourceThatShrankSinceItWasMeasured) {
     makeSource(20000);
-    ::truncate(dir.file("src.bin").c_str(), 10000);
+    ASSERT_EQ(::truncate(dir.file("src.bin").c_str(), 10000), 0);
     host.fields[Field::DestFile] = dir.file("out.bin");
     state.ConsoleAttached = true;
     setRange("0", "19999");

@@ -12,17 +12,16 @@
 namespace e2e {
 namespace {
 
-// Starts the executable with its standard output replaced by `outFd` (-1: closed), and no
-// display unless one is named.
+// Starts the executable with its standard output replaced by `outFd` (-1: closed), standard
+// error by `errFd` (-1: /dev/null), and no display unless one is named.
 pid_t startWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd,
-                      const std::string& display = {}) {
+                      const std::string& display = {}, int errFd = -1) {
     pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGPIPE, SIG_DFL); // as a shell would start it
         if (::chdir(cwd.c_str()) != 0)
             ::_exit(120);
-        int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, STDERR_FILENO);
+        ::dup2(errFd >= 0 ? errFd : ::open("/dev/null", O_WRONLY), STDERR_FILENO);
         if (outFd >= 0)
             ::dup2(outFd, STDOUT_FILENO);
         else
@@ -44,8 +43,8 @@ pid_t startWithStdout(int outFd, const std::vector<std::string>& args, const fs:
 }
 
 int runWithStdout(int outFd, const std::vector<std::string>& args, const fs::path& cwd,
-                  const std::string& display = {}) {
-    const pid_t pid = startWithStdout(outFd, args, cwd, display);
+                  const std::string& display = {}, int errFd = -1) {
+    const pid_t pid = startWithStdout(outFd, args, cwd, display, errFd);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
@@ -71,6 +70,27 @@ TEST_F(Streams, AClosedStandardOutputEndsWithStatusOneAndNoCopy) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_FALSE(fs::exists(work("out.bin")));
+}
+
+// Lines that cannot be written end every kind of run with status 1 and the reason on standard
+// error, as the usual tools do; the copy itself is still made.
+TEST_F(Streams, AFullStandardOutputEndsWithStatusOneAndTheReason) {
+    const std::string data = makeSource("src.bin", 100);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"src.bin", "out.bin", "10d", "9d"}, {"--version"}, {"--help"}, {"src.bin"}}) {
+        const int full = ::open("/dev/full", O_WRONLY);
+        const int err = ::open(work("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(full, 0);
+        const int status = runWithStdout(full, args, workDir(), {}, err);
+        ::close(full);
+        ::close(err);
+        ASSERT_TRUE(WIFEXITED(status)) << args[0];
+        EXPECT_EQ(WEXITSTATUS(status), 1) << args[0];
+        EXPECT_EQ(readFile(work("err.txt")),
+                  "Kestrine: standard output cannot be written: No space left on device\n")
+            << args[0];
+    }
+    EXPECT_EQ(readFile(work("out.bin")), data.substr(10, 10));
 }
 
 // Paths that may add a box: with a display that is named but cannot be reached they skip the

@@ -98,7 +98,7 @@ public:
     bool consoleAvailable() override { return true; }
     bool attachConsole() override { return true; }
     void writeConsole(std::string_view) override {}
-    void flushConsole() override {}
+    Result<void> flushConsole() override { return {}; }
     std::string executablePath() override { return "/opt/kestrine/kestrine"; }
 };
 

@@ -27,14 +27,24 @@ std::vector<std::string_view> pieces(std::string_view text) {
 }
 
 // Whether `before`'s lines all stand in `after` in the same order, byte for byte, with at most
-// `added` lines more.
+// `added` lines more. A last line without a line end may gain the text's own one (CR LF when
+// its first line ends so), since a key written after it needs a line of its own.
 bool linesKept(std::string_view before, std::string_view after, std::size_t added) {
     const auto a = pieces(before), b = pieces(after);
     if (b.size() < a.size() || b.size() > a.size() + added)
         return false;
+    const std::size_t firstEnd = before.find('\n');
+    const bool crlf =
+        firstEnd != std::string_view::npos && firstEnd > 0 && before[firstEnd - 1] == '\r';
     std::size_t j = 0;
-    for (std::string_view line : a) {
-        while (j < b.size() && b[j] != line)
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const std::string_view line = a[i];
+        const bool last = i + 1 == a.size();
+        auto kept = [&](std::string_view now) {
+            return now == line || (last && crlf && now.size() == line.size() + 1 &&
+                                   now.substr(0, line.size()) == line && now.back() == '\r');
+        };
+        while (j < b.size() && !kept(b[j]))
             ++j;
         if (j == b.size())
             return false;

@@ -38,10 +38,14 @@ if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack
 fi
 [ -f "$deb" ] || must "no $deb; made: $(ls "$tmp/out")"
 
-lintian --tag-display-limit 0 "$deb" >"$tmp/lintian.log" 2>&1
+lintian -I --tag-display-limit 0 "$deb" >"$tmp/lintian.log" 2>&1
 if grep -q '^E:' "$tmp/lintian.log"; then
   cat "$tmp/lintian.log" >&2
   fail "lintian reports errors"
+fi
+# Built as the archive builds: hardened, no compiler notes left in the programs.
+if grep -E 'hardening-|binary-has-unneeded-section' "$tmp/lintian.log" >&2; then
+  fail "lintian finds the programs built unlike the archive's"
 fi
 
 fields=$(dpkg-deb --field "$deb" Package Version Architecture Depends Recommends)
@@ -59,11 +63,13 @@ expected=$(sort <<EOF
 ./usr/bin/kestrine
 ./usr/lib/x86_64-linux-gnu/kestrine/libkestrine-windows.so
 ./usr/share/applications/$app_id.desktop
-./usr/share/doc/kestrine/LICENSE
 ./usr/share/doc/kestrine/README.md
 ./usr/share/doc/kestrine/changelog.gz
 ./usr/share/doc/kestrine/copyright
+./usr/share/doc/kestrine/hex-viewer.png
+./usr/share/doc/kestrine/main-window.png
 ${icons}./usr/share/icons/hicolor/scalable/apps/kestrine.svg
+./usr/share/lintian/overrides/kestrine
 ./usr/share/man/man1/kestrine.1.gz
 ./usr/share/metainfo/$app_id.metainfo.xml
 EOF
@@ -75,6 +81,9 @@ $(diff <(echo "$expected") <(echo "$listed"))"
 root=$tmp/root
 dpkg-deb -x "$deb" "$root" || must "dpkg-deb -x failed"
 exe=$root/usr/bin/kestrine
+# The system's C++ library, which security updates reach, not a copy of it.
+readelf -d "$exe" | grep -q 'NEEDED.*\[libstdc++\.so\.6\]' ||
+  fail "the executable does not use the system's libstdc++"
 home=$tmp/home
 mkdir -p "$home"
 # A run that finds no display and no Qt platform of the build's environment.
@@ -106,7 +115,7 @@ want="Kestrine - Version $(cut -d. -f1-2 <<<"$version") Release $(cut -d. -f3 <<
   fail "--version: status $status, \"$out\", errors \"$(cat "$tmp/version.err")\""
 out=$(run timeout 30 "$exe" --help 2>"$tmp/help.err")
 status=$?
-[ $status -eq 0 ] && [[ "$out" == "Usage: Kestrine <source> <destination> <start pos> <offset>"* ]] &&
+[ $status -eq 0 ] && [[ "$out" == "Usage: kestrine <source> <destination> <start pos> <offset>"* ]] &&
   [ ! -s "$tmp/help.err" ] || fail "--help: status $status, \"$out\""
 
 # --- Manual page, desktop entry, metadata ---
@@ -123,10 +132,27 @@ grep -q "Kestrine $version" <<<"$rendered" || fail "the manual page names anothe
 
 desktop-file-validate "$root/usr/share/applications/$app_id.desktop" >"$tmp/desktop.log" 2>&1 ||
   fail "desktop-file-validate: $(cat "$tmp/desktop.log")"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml" \
+appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml" \
   >"$tmp/appstream.log" 2>&1 || fail "appstreamcli: $(cat "$tmp/appstream.log")"
+grep -q 'https\?://' "$root/usr/share/metainfo/$app_id.metainfo.xml" &&
+  fail "the metadata names an address: $(grep 'https\?://' "$root/usr/share/metainfo/$app_id.metainfo.xml")"
+# Every picture the installed README shows is installed beside it.
+doc=$root/usr/share/doc/kestrine
+pictures=$(grep -o '](\([^)]*\.png\))' "$doc/README.md" | sed 's/^](\(.*\))$/\1/')
+[ -n "$pictures" ] || fail "the installed README shows no picture"
+for picture in $pictures; do
+  [ -f "$doc/$picture" ] || fail "the README shows $picture, which is not installed"
+done
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
   fail "the metadata names another release"
+# One release date for the manual page, the metadata and the changelog.
+released=$(sed -n 's/^\.TH KESTRINE 1 \([0-9-]*\) .*/\1/p' "$tmp/kestrine.1")
+grep -q "<release version=\"$version\" date=\"$released\"" \
+  "$root/usr/share/metainfo/$app_id.metainfo.xml" || fail "the metadata's release is not of $released"
+zcat "$root/usr/share/doc/kestrine/changelog.gz" | grep -q "^kestrine ($version) " ||
+  fail "the changelog names another version"
+zcat "$root/usr/share/doc/kestrine/changelog.gz" | grep -q "  $(LC_ALL=C date -u -d "$released" '+%a, %d %b %Y') " ||
+  fail "the changelog's entry is not of $released"
 
 # --- The window, with the settings in the user's XDG folders ---
 # A server of its own, not the suite's: the window grabs F1 for the whole display and takes the
@@ -149,6 +175,13 @@ done
 if [ -z "$id" ]; then
   fail "the window never appeared: $(cat "$tmp/window.out")"
 else
+  # The desktop finds the entry by the window's class, and the window names the entry itself.
+  entry=$root/usr/share/applications/$app_id.desktop
+  wm_class=$(DISPLAY=$display xprop -id "$id" WM_CLASS | sed -n 's/.*= "[^"]*", "\([^"]*\)"$/\1/p')
+  startup_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+  [ -n "$wm_class" ] && [ "$wm_class" = "$startup_class" ] ||
+    fail "WM_CLASS \"$wm_class\" is not the desktop entry's StartupWMClass \"$startup_class\""
+  grep -qx 'StartupNotify=true' "$entry" || fail "the desktop entry asks for no start-up notice"
   DISPLAY=$display xdotool windowfocus --sync "$id" key alt+x
   for _ in $(seq 200); do
     kill -0 "$kestrine_pid" 2>/dev/null || break
@@ -164,6 +197,8 @@ else
   kestrine_pid=""
   grep -qs '^\[Kestrine\]' "$home/config/kestrine/Kestrine.ini" ||
     fail "no Kestrine.ini in the XDG config folder: $(cd "$home" && find . | sort)"
+  left=$(ls -A "$home/config/kestrine")
+  [ "$left" = "Kestrine.ini" ] || fail "the settings folder holds more than Kestrine.ini: $left"
   written=$(find "$root" -newer "$tmp/stamp")
   [ -z "$written" ] || fail "written into the installation: $written"
 fi

@@ -42,8 +42,8 @@ private:
     std::string path_;
 };
 
-// A written Kestrine.ini and the lock file that writers of it take turns on, which stays.
-inline const std::set<std::string> kIniAndLock = {".Kestrine.ini.lock", "Kestrine.ini"};
+// A written Kestrine.ini alone: the lock file writers of it take turns on goes with the write.
+inline const std::set<std::string> kIniAlone = {"Kestrine.ini"};
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -180,16 +180,16 @@ TEST_F(SettingsFileTest, FirstCloseWritesTheStateGroupOnly) {
     host.left = -3;
     host.fields[Field::SourceFile] = "/in/a b.bin";
     host.fields[Field::DestFile] = "/does/not/exist";
-    ASSERT_TRUE(WriteSettings(ctx, Scope(1)));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(ctx, Scope(1))));
     EXPECT_EQ(readFile(iniPath), "[Kestrine]\nSourcePath=/in\nDestPath=\nTop=12\nLeft=-3\n"
                                  "SaveLastSourceFile=/in/a b.bin\n"
                                  "SaveLastDestFile=/does/not/exist\n");
     EXPECT_TRUE(host.errors.empty());
-    EXPECT_EQ(folder.names(), testing::kIniAndLock);
+    EXPECT_EQ(folder.names(), testing::kIniAlone);
 }
 
 TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
-    ASSERT_TRUE(WriteSettings(ctx, Scope(2)));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(ctx, Scope(2))));
     const std::vector<std::string> expected = {"SourcePath",
                                                "DestPath",
                                                "Top",
@@ -218,8 +218,8 @@ TEST_F(SettingsFileTest, SaveWritesStateThenPreferencesInOrder) {
 }
 
 TEST_F(SettingsFileTest, ScopeBelowOneWritesNothing) {
-    EXPECT_TRUE(WriteSettings(ctx, Scope(0)));
-    EXPECT_TRUE(WriteSettings(ctx, Scope(-5)));
+    EXPECT_TRUE(reportWrite(host, WriteSettings(ctx, Scope(0))));
+    EXPECT_TRUE(reportWrite(host, WriteSettings(ctx, Scope(-5))));
     EXPECT_FALSE(std::filesystem::exists(iniPath));
 }
 
@@ -227,7 +227,7 @@ TEST_F(SettingsFileTest, RememberedFileKeyIsKeptWhileItsSwitchIsOff) {
     writeFile(iniPath, "; mine\n[Kestrine]\nSaveLastSourceFile=/old\nExtra=1\n[Other]\nX=y\n");
     state.Settings.SaveLastSource = false;
     host.fields[Field::SourceFile] = "/new";
-    ASSERT_TRUE(WriteSettings(ctx, Scope(1)));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(ctx, Scope(1))));
     const std::string text = readFile(iniPath);
     EXPECT_EQ(text, "; mine\n[Kestrine]\nSaveLastSourceFile=/old\nExtra=1\nSourcePath=\n"
                     "DestPath=\nTop=0\nLeft=0\nSaveLastDestFile=\n[Other]\nX=y\n");
@@ -249,7 +249,7 @@ TEST_F(SettingsFileTest, SavedSettingsReadBackTheSame) {
     host.top = 100;
     host.left = 200;
     host.fields[Field::DestFile] = "/out.bin";
-    ASSERT_TRUE(WriteSettings(ctx, Scope(2)));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(ctx, Scope(2))));
 
     AppState fresh;
     fresh.ProgramFolder = folder.path();
@@ -270,7 +270,7 @@ TEST_F(SettingsFileTest, TwoHundredFileTypesSaveAndLoadWhole) {
         rows.push_back({"Type " + std::to_string(i) + " files", "*.t" + std::to_string(i)});
     state.Settings.FileFilter = buildDialogFilter(rows);
     state.Settings.FileFilter2 = buildListForm(rows);
-    ASSERT_TRUE(WriteSettings(ctx, Scope::StateAndPreferences));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(ctx, Scope::StateAndPreferences)));
 
     AppState fresh;
     fresh.ProgramFolder = folder.path();
@@ -284,7 +284,7 @@ TEST_F(SettingsFileTest, TwoHundredFileTypesSaveAndLoadWhole) {
 
 TEST_F(SettingsFileTest, RefusedWriteIsReportedWithTheFullPath) {
     state.ProgramFolder = folder.file("missing/");
-    EXPECT_FALSE(WriteSettings(ctx, Scope(1)));
+    EXPECT_FALSE(reportWrite(host, WriteSettings(ctx, Scope(1))));
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Unable to write to " + folder.file("missing/Kestrine.ini"));
 }
@@ -294,19 +294,51 @@ TEST_F(SettingsFileTest, ARefusedWriteWritesNoKeyOfItsCall) {
     FailingIO io;
     io.failReplacement = 1;
     Context failing{state, host, io};
-    EXPECT_FALSE(WriteSettings(failing, Scope::StateAndPreferences));
+    EXPECT_FALSE(reportWrite(host, WriteSettings(failing, Scope::StateAndPreferences)));
     EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Unable to write to " + iniPath);
-    EXPECT_EQ(folder.names(), testing::kIniAndLock);
+    EXPECT_EQ(folder.names(), testing::kIniAlone);
+}
+
+// A name with a line break costs its own key only: the rest is saved, and the user is told
+// which keys were left out and why.
+TEST_F(SettingsFileTest, AValueTheFileCannotHoldIsLeftOutAndNamed) {
+    writeIni("SaveLastSourceFile=/old\n");
+    host.top = 5;
+    host.fields[Field::SourceFile] = "/in/two\nlines.bin";
+    host.fields[Field::DestFile] = std::string("/out/a\0b", 8);
+    state.Settings.PrefSourcePath = "/pref\r";
+    state.Settings.PrefDestPath = "/pref/ok";
+    const Result<SettingsWritten> written = WriteSettings(ctx, Scope::StateAndPreferences);
+    ASSERT_TRUE(written);
+    const std::string why =
+        " was not saved: it holds a line break, which Kestrine.ini cannot hold.";
+    const std::vector<std::string> leftOut = {
+        "The value of SaveLastSourceFile" + why,
+        "The value of SaveLastDestFile was not saved: it holds a NUL character, which "
+        "Kestrine.ini cannot hold.",
+        "The value of PrefSourcePath" + why};
+    EXPECT_EQ(written->leftOut, leftOut);
+    const std::string text = readFile(iniPath);
+    EXPECT_EQ(findProfileValue(text, "Kestrine", "SaveLastSourceFile"), "/old");
+    EXPECT_EQ(findProfileValue(text, "Kestrine", "SaveLastDestFile"), std::nullopt);
+    EXPECT_EQ(findProfileValue(text, "Kestrine", "PrefSourcePath"), std::nullopt);
+    EXPECT_EQ(findProfileValue(text, "Kestrine", "Top"), "5");
+    EXPECT_EQ(findProfileValue(text, "Kestrine", "PrefDestPath"), "/pref/ok");
+    EXPECT_EQ(keysInOrder(text).size(), 15u);
+
+    EXPECT_TRUE(reportWrite(host, written));
+    EXPECT_EQ(host.errors,
+              std::vector<std::string>{leftOut[0] + "\n" + leftOut[1] + "\n" + leftOut[2]});
 }
 
 TEST_F(SettingsFileTest, EachCallReplacesTheFileOnce) {
     FailingIO io;
     Context counted{state, host, io};
-    ASSERT_TRUE(WriteSettings(counted, Scope::State));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(counted, Scope::State)));
     EXPECT_EQ(io.replacements, 1);
-    ASSERT_TRUE(WriteSettings(counted, Scope::StateAndPreferences));
+    ASSERT_TRUE(reportWrite(host, WriteSettings(counted, Scope::StateAndPreferences)));
     EXPECT_EQ(io.replacements, 2);
     EXPECT_EQ(keysInOrder(readFile(iniPath)).size(), 17u);
 }
@@ -314,7 +346,7 @@ TEST_F(SettingsFileTest, EachCallReplacesTheFileOnce) {
 TEST_F(SettingsFileTest, AReadOnlyFileIsNeitherReplacedNorTakenOver) {
     writeIni("Keep=1\n");
     ASSERT_EQ(::chmod(iniPath.c_str(), 0444), 0);
-    EXPECT_FALSE(WriteSettings(ctx, Scope::State));
+    EXPECT_FALSE(reportWrite(host, WriteSettings(ctx, Scope::State)));
     EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
     struct stat st {};
     ASSERT_EQ(::stat(iniPath.c_str(), &st), 0);
@@ -334,7 +366,7 @@ TEST_F(SettingsFileTest, AWriteWaitsItsTurnAndGivesUpWithTheUsualReport) {
 
     FailingIO io;
     Context waiting{state, host, io};
-    EXPECT_FALSE(WriteSettings(waiting, Scope::State));
+    EXPECT_FALSE(reportWrite(host, WriteSettings(waiting, Scope::State)));
     EXPECT_EQ(host.errors, std::vector<std::string>{"Unable to write to " + iniPath});
     EXPECT_EQ(readFile(iniPath), "[Kestrine]\nKeep=1\n");
     EXPECT_GE(io.clockMs, kProfileLockWaitMs) << "gave up without waiting";
@@ -342,7 +374,7 @@ TEST_F(SettingsFileTest, AWriteWaitsItsTurnAndGivesUpWithTheUsualReport) {
 
     ::close(other);
     host.errors.clear();
-    EXPECT_TRUE(WriteSettings(waiting, Scope::State));
+    EXPECT_TRUE(reportWrite(host, WriteSettings(waiting, Scope::State)));
     EXPECT_TRUE(host.errors.empty());
 }
 
@@ -374,7 +406,7 @@ TEST_F(SettingsFileTest, TwoWritersAtOnceLoseNoKeys) {
         for (const std::string& key : *done)
             lost += findProfileValue(text, "Kestrine", key) != key;
     EXPECT_EQ(lost, 0);
-    EXPECT_EQ(folder.names(), testing::kIniAndLock);
+    EXPECT_EQ(folder.names(), testing::kIniAlone);
 }
 
 // Another user may neither take the file over nor ignore its protection: whether the write is
@@ -389,7 +421,7 @@ TEST_F(SettingsFileTest, AnotherUserCannotReplaceTheFile) {
         const pid_t child = ::fork();
         if (child == 0) {
             const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-            ::_exit(ok && !WriteSettings(ctx, Scope::State) ? 0 : 1);
+            ::_exit(ok && !reportWrite(host, WriteSettings(ctx, Scope::State)) ? 0 : 1);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);

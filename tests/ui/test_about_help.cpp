@@ -369,7 +369,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    useProgramIcon();
+    identifyProgram();
     TestAboutHelp test;
     return QTest::qExec(&test, argc, argv);
 }

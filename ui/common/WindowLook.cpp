@@ -27,8 +27,11 @@ QIcon programIcon() {
     return QIcon(QStringLiteral(":/pictures/kestrine.svg"));
 }
 
-void useProgramIcon() {
+void identifyProgram() {
     QApplication::setWindowIcon(programIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral(KESTRINE_APP_ID));
+    // X11 takes the window class from the application's name.
+    QCoreApplication::setApplicationName(QStringLiteral("kestrine"));
 }
 
 QColor toQColor(Rgb rgb) {

@@ -16,7 +16,9 @@ namespace kestrine {
 void initPictures();
 // The kestrel, and the same as the icon of every window of the application.
 QIcon programIcon();
-void useProgramIcon();
+// Makes the windows known to the desktop as Kestrine's: the icon, the desktop entry's name and
+// the window class "kestrine" that the entry names, whatever the executable is called.
+void identifyProgram();
 
 QColor toQColor(Rgb rgb);
 // A colour value of the settings (system colour reference or RGB) as the colour it stands for.

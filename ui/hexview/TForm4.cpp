@@ -278,7 +278,6 @@ void TForm4::SetFinishButtonClick() {
 
 void TForm4::ClearStartButtonClick() {
     picks_.clearStart();
-    ui->StartOffsetLabel->setText(QStringLiteral("Start Pos: <undefined>"));
     SetButtonStates();
     SetPositionLabels();
     ui->HexViewer1->update();
@@ -286,7 +285,6 @@ void TForm4::ClearStartButtonClick() {
 
 void TForm4::ClearFinishButtonClick() {
     picks_.clearFinish();
-    ui->FinishOffsetLabel->setText(QStringLiteral("Finish Pos: <undefined>"));
     SetButtonStates();
     SetPositionLabels();
     ui->HexViewer1->update();

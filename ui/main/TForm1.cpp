@@ -436,7 +436,7 @@ void TForm1::CopyBitBtnClick() {
 }
 
 void TForm1::ExitProgram() {
-    guarded([this] { exitWriteFailed_ = !WriteSettings(ctx_, Scope::State); });
+    guarded([this] { exitWriteFailed_ = !reportWrite(*this, WriteSettings(ctx_, Scope::State)); });
     state_.ExitCode = 0;
     close();
 }
@@ -444,7 +444,7 @@ void TForm1::ExitProgram() {
 void TForm1::closeEvent(QCloseEvent* event) {
     // After a refused write by the Exit command the same write would only repeat its error box.
     if (!std::exchange(exitWriteFailed_, false))
-        guarded([this] { WriteSettings(ctx_, Scope::State); });
+        guarded([this] { reportWrite(*this, WriteSettings(ctx_, Scope::State)); });
     state_.ExitCode = 0;
     event->accept();
 }

@@ -32,7 +32,7 @@ void showConsoleError(int argc, char** argv, const std::string& text) {
     if (!displayAvailable())
         return;
     QApplication app(argc, argv);
-    useProgramIcon();
+    identifyProgram();
     prompts().messageBox(nullptr, BoxKind::Error, QString::fromStdString(text));
 }
 
@@ -42,7 +42,7 @@ int runWindowMode(int argc, char** argv, AppState& state) {
         if (displayAvailable()) {
             prepareEventLoop();
             QApplication app(argc, argv);
-            useProgramIcon();
+            identifyProgram();
             prompts().messageBox(nullptr, BoxKind::Information,
                                  QString::fromStdString(usageText()));
         }
@@ -61,7 +61,7 @@ int runWindowMode(int argc, char** argv, AppState& state) {
     }
     prepareEventLoop();
     QApplication app(argc, argv);
-    useProgramIcon();
+    identifyProgram();
     initState(state, platform);
     TForm1 form(state, platform);
     form.Init();

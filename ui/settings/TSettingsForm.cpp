@@ -154,8 +154,8 @@ void TSettingsForm::SaveBitBtnClick() {
     settings.FileFilter = buildDialogFilter(rows);
     settings.FileFilter2 = buildListForm(rows);
     owner_.applyFileFilter();
-    if (!WriteSettings(ctx_, Scope::StateAndPreferences))
-        return; // reported; Save stays enabled
+    if (!reportWrite(ctx_.host, WriteSettings(ctx_, Scope::StateAndPreferences)))
+        return; // Save stays enabled
     ui->SaveBitBtn->setEnabled(false);
     savedSinceShown_ = true;
 }
