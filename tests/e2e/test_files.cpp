@@ -284,7 +284,7 @@ TEST_F(CommandLineTest, ABlockDeviceIsCopiedLikeAFile) {
         GTEST_SKIP() << "no loop device can be made here";
     struct Detach {
         std::string device;
-        ~Detach() { (void)std::system(("losetup -d " + device).c_str()); }
+        ~Detach() { [[maybe_unused]] const int rc = std::system(("losetup -d " + device).c_str()); }
     } detach{device};
     RunResult r = run({device, "out.bin", "1000d", "FFFh"});
     ASSERT_TRUE(r.exited) << r;
