@@ -67,8 +67,6 @@ public:
     virtual Result<FileHandle> openExclusive(const std::string& path) = 0;
     // Opens for reading without any lock (readers that share the file with others).
     virtual Result<FileHandle> openShared(const std::string& path) = 0;
-    // Creates or truncates a file for writing, locked exclusively.
-    virtual Result<FileHandle> createExclusive(const std::string& path) = 0;
     virtual Result<void> seek(int handle, Position position) = 0;
     // Reads or writes at most `count` bytes; returns the count moved. A read of 0 is the end of
     // the file; see readFull and writeAll for moving a whole buffer.

@@ -111,10 +111,9 @@ std::string notAFileReason(mode_t mode) {
 // What an open accepts besides a regular file.
 enum class Accept { RegularOnly, BlockDevices };
 
-// Opens a regular file, never blocking (O_NONBLOCK keeps a FIFO or a device from hanging the
-// open), optionally locked and then truncated: the lock comes first so that a file another
-// program holds is left intact.
-Result<int> openRegular(const std::string& path, int flags, bool lock, bool truncate,
+// Opens a regular file for reading, never blocking (O_NONBLOCK keeps a FIFO or a device from
+// hanging the open), optionally locked.
+Result<int> openRegular(const std::string& path, int flags, bool lock,
                         Accept accept = Accept::RegularOnly) {
     int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
@@ -130,10 +129,6 @@ Result<int> openRegular(const std::string& path, int flags, bool lock, bool trun
         ok = false;
     }
     ok = ok && (!lock || lockExclusive(fd, why));
-    if (ok && truncate && ::ftruncate(fd, 0) != 0) {
-        why = errnoText(errno);
-        ok = false;
-    }
     if (!ok) {
         ::close(fd);
         return Failure{why};
@@ -219,7 +214,7 @@ Platform& Platform::system() {
 }
 
 Result<FileHandle> PosixPlatform::openExclusive(const std::string& path) {
-    const Result<int> fd = openRegular(path, O_RDONLY, true, false, Accept::BlockDevices);
+    const Result<int> fd = openRegular(path, O_RDONLY, true, Accept::BlockDevices);
     if (!fd)
         return fd.failure();
     // A copy reads it from start to end: the system may read further ahead.
@@ -228,14 +223,7 @@ Result<FileHandle> PosixPlatform::openExclusive(const std::string& path) {
 }
 
 Result<FileHandle> PosixPlatform::openShared(const std::string& path) {
-    const Result<int> fd = openRegular(path, O_RDONLY, false, false, Accept::BlockDevices);
-    if (!fd)
-        return fd.failure();
-    return FileHandle(*this, *fd);
-}
-
-Result<FileHandle> PosixPlatform::createExclusive(const std::string& path) {
-    const Result<int> fd = openRegular(path, O_WRONLY | O_CREAT, true, true);
+    const Result<int> fd = openRegular(path, O_RDONLY, false, Accept::BlockDevices);
     if (!fd)
         return fd.failure();
     return FileHandle(*this, *fd);

@@ -9,7 +9,6 @@ class PosixPlatform : public Platform {
 public:
     Result<FileHandle> openExclusive(const std::string& path) override;
     Result<FileHandle> openShared(const std::string& path) override;
-    Result<FileHandle> createExclusive(const std::string& path) override;
     Result<void> seek(int handle, Position position) override;
     Result<std::size_t> read(int handle, void* buffer, std::size_t count) override;
     Result<std::size_t> write(int handle, const void* buffer, std::size_t count) override;

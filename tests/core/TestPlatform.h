@@ -29,7 +29,6 @@ inline const std::map<std::string, std::vector<Fault>>& faultsOfCalls() {
     static const std::map<std::string, std::vector<Fault>> faults = {
         {"openExclusive", {Fault::Locked, Fault::IoError}},
         {"openShared", {Fault::IoError}},
-        {"createExclusive", {Fault::Locked, Fault::NoSpace, Fault::IoError}},
         {"seek", {Fault::IoError}},
         {"read", {Fault::Partial, Fault::Short, Fault::IoError}},
         {"copyRange", {Fault::Partial, Fault::Short, Fault::IoError, Fault::Refused}},
@@ -156,13 +155,6 @@ public:
         if (std::string why; fails("openShared", why))
             return Failure{why};
         return opened(PosixPlatform::openShared(path), false);
-    }
-    Result<FileHandle> createExclusive(const std::string& path) override {
-        if (std::string why; fails("createExclusive", why))
-            return Failure{why};
-        if (failCreate)
-            return Failure{"Permission denied"};
-        return opened(PosixPlatform::createExclusive(path), true);
     }
     Result<void> seek(int h, Position p) override {
         ++seeks;

@@ -91,7 +91,6 @@ void checkConversion(std::string_view text) {
 class NoFiles : public PosixPlatform {
 public:
     Result<FileHandle> openExclusive(const std::string&) override { return Failure{"absent"}; }
-    Result<FileHandle> createExclusive(const std::string&) override { return Failure{"absent"}; }
     bool fileExists(const std::string&) override { return false; }
     bool directoryExists(const std::string&) override { return false; }
     bool sameFile(const std::string&, const std::string&) override { return false; }
