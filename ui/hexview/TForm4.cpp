@@ -25,6 +25,17 @@ namespace kestrine {
 
 namespace {
 
+// A black and a white dotted frame, one of which stands out on any colour.
+void drawFocusFrame(QPainter& painter, const QRect& rect) {
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    painter.drawRect(rect.adjusted(1, 1, -2, -2));
+    painter.restore();
+}
+
 QColor markColour(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
@@ -34,19 +45,38 @@ int scrollPosition(Position position) {
     return static_cast<int>(std::clamp<Position>(position, 0, std::numeric_limits<int>::max()));
 }
 
-// Sizes a scroll bar's thumb as if a page were no position at all, so the thumb keeps its
-// smallest size on every file; the page step of 256 would make it a large share of a short file.
-class SmallestThumbStyle : public QProxyStyle {
+// The style's focus on a push button looks like its mark of the default button, and on a scroll
+// bar it draws none: there the frame of the grid's cursor shows the focus.
+class FocusFrameStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element == CE_PushButton && (option->state & State_HasFocus))
+            drawFocusFrame(*painter, option->rect.adjusted(3, 3, -3, -3));
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control == CC_ScrollBar && (option->state & State_HasFocus))
+            drawFocusFrame(*painter, option->rect);
+    }
+};
+
+// Sizes a scroll bar's thumb as if a page were no position at all, so the thumb keeps its
+// smallest size on every file; the page step of 256 would make it a large share of a short file.
+class SmallestThumbStyle : public FocusFrameStyle {
+public:
+    using FocusFrameStyle::FocusFrameStyle;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                          const QWidget* widget) const override {
         const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
         if (control != CC_ScrollBar || !slider)
-            return QProxyStyle::subControlRect(control, option, part, widget);
+            return FocusFrameStyle::subControlRect(control, option, part, widget);
         QStyleOptionSlider smallest = *slider;
         smallest.pageStep = 0;
-        return QProxyStyle::subControlRect(control, &smallest, part, widget);
+        return FocusFrameStyle::subControlRect(control, &smallest, part, widget);
     }
 };
 
@@ -81,6 +111,11 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
     auto* thumbStyle = new SmallestThumbStyle(QApplication::style()->name());
     thumbStyle->setParent(ui->ScrollBar);
     ui->ScrollBar->setStyle(thumbStyle);
+    for (QWidget* button : std::initializer_list<QWidget*>{ui->AcceptBitBtn, ui->CloseBitBtn}) {
+        auto* focusStyle = new FocusFrameStyle(QApplication::style()->name());
+        focusStyle->setParent(button);
+        button->setStyle(focusStyle);
+    }
 
     // Every button, also those with a picture only, is named for a screen reader by its hint.
     for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{

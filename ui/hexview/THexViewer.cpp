@@ -308,7 +308,7 @@ void THexViewer::keyPressEvent(QKeyEvent* event) {
             c = 1, r = 1;
             break;
         case Qt::Key_End:
-            c = kGridColumns - 1, r = kGridRows - 1;
+            c = kTextColumn - 1, r = kGridRows - 1; // the text column takes no cursor
             break;
         case Qt::Key_PageUp:
             r = 1;
@@ -343,7 +343,7 @@ void THexViewer::keyPressEvent(QKeyEvent* event) {
             c = 1;
             break;
         case Qt::Key_End:
-            c = kGridColumns - 1;
+            c = kTextColumn - 1;
             break;
         default:
             moves = false;
