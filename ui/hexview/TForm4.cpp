@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMultiHash>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyle>
@@ -81,6 +82,23 @@ public:
 };
 
 } // namespace
+
+std::vector<char32_t> qtSameCase(char32_t c) {
+    // Every character by its upper case, where that differs, built once at the first search
+    // of a text beyond ASCII.
+    static const QMultiHash<char32_t, char32_t> byUpper = [] {
+        QMultiHash<char32_t, char32_t> table;
+        for (char32_t x = 0; x <= 0x10FFFF; ++x)
+            if (const char32_t upper = QChar::toUpper(x); upper != x)
+                table.insert(upper, x);
+        return table;
+    }();
+    const char32_t upper = QChar::toUpper(c);
+    std::vector<char32_t> same{c, upper};
+    for (auto it = byUpper.constFind(upper); it != byUpper.cend() && it.key() == upper; ++it)
+        same.push_back(it.value());
+    return same;
+}
 
 QString notFoundText(const QString& text) {
     return QStringLiteral("\"") + text + QStringLiteral("\" not found");
@@ -431,7 +449,7 @@ void TForm4::SearchButtonClick() {
     const Position from = cursorPosition();
     grid->CloseFile();
     const SearchResult result = searchFile(platform_, state_.SourceFileName, state_.SourceFileSize,
-                                           from, lastHit(), text.toStdU16String());
+                                           from, lastHit(), text.toStdU16String(), qtSameCase);
     if (result.outcome == SearchOutcome::CannotOpen) {
         prompts().messageBox(this, BoxKind::Error,
                              QStringLiteral("The source file ") + nameText(state_.SourceFileName) +

@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <vector>
 
 class QPainter;
 class QScrollBar;
@@ -79,6 +80,10 @@ private:
     Host& main_;
     Picks picks_;
 };
+
+// The characters of the same case as `c` by Qt's simple case mapping (those whose upper case is
+// c's), for the search's UTF-8 form.
+std::vector<char32_t> qtSameCase(char32_t c);
 
 // The status bar's word after a search that found nothing.
 QString notFoundText(const QString& text);
