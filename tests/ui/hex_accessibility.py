@@ -115,6 +115,9 @@ def main():
             xdotool("windowfocus", "--sync", viewer)
             time.sleep(0.5)
             xdotool("key", "--window", viewer, "Next")
+            time.sleep(0.5)
+            # Space picks the cursor's byte as the start; a move away and back reads it again.
+            xdotool("key", "--window", viewer, "space", "Right", "Left")
             GLib.timeout_add(1500, lambda: pyatspi.Registry.stop() and False)
             return False
 
@@ -124,9 +127,13 @@ def main():
 
         expected = "1F0: %02X" % byte_at(0x1F0)
         names = [o.name for o in focused if o is not None]
-        check(bool(names) and names[-1] == expected,
-              "the focus follows the cursor to %s after PageDown: %s" % (expected, names[-3:]))
+        check(expected in names and names[names.index(expected) - 1] == "100: %02X" % byte_at(0x100),
+              "the focus follows the cursor to %s after PageDown: %s" % (expected, names[-5:]))
+        check(names[-3:] == [expected, "1F1: %02X" % byte_at(0x1F1), expected],
+              "and on along the row and back")
         if focused:
+            check(focused[-1].description.startswith("chosen start, character "),
+                  "the chosen start is in the cell's description: " + focused[-1].description)
             states = focused[-1].getState()
             check(states.contains(pyatspi.STATE_FOCUSED), "the cell the focus went to is focused")
             index = focused[-1].getIndexInParent()

@@ -127,9 +127,9 @@ AccessibleHexGrid::AccessibleHexGrid(THexViewer* grid)
     : QAccessibleWidget(grid, QAccessible::Table) {}
 
 AccessibleHexGrid::~AccessibleHexGrid() {
-    for (QAccessibleInterface* cell : cells_)
-        if (cell)
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cell));
+    for (QAccessible::Id id : cells_)
+        if (id != 0 && QAccessible::accessibleInterface(id))
+            QAccessible::deleteAccessibleInterface(id);
 }
 
 THexViewer* AccessibleHexGrid::grid() const {
@@ -139,12 +139,11 @@ THexViewer* AccessibleHexGrid::grid() const {
 QAccessibleInterface* AccessibleHexGrid::gridCell(int column, int row) const {
     if (column < 0 || column >= 18 || row < 0 || row >= 17)
         return nullptr;
-    QAccessibleInterface*& cell =
-        cells_[static_cast<std::size_t>(accessibleChildIndex(column, row))];
-    if (!cell) {
-        cell = new AccessibleHexCell(grid(), column, row);
-        QAccessible::registerAccessibleInterface(cell);
-    }
+    QAccessible::Id& id = cells_[static_cast<std::size_t>(accessibleChildIndex(column, row))];
+    if (QAccessibleInterface* cell = id != 0 ? QAccessible::accessibleInterface(id) : nullptr)
+        return cell;
+    auto* cell = new AccessibleHexCell(grid(), column, row);
+    id = QAccessible::registerAccessibleInterface(cell);
     return cell;
 }
 
@@ -160,7 +159,7 @@ QAccessibleInterface* AccessibleHexGrid::child(int index) const {
 
 int AccessibleHexGrid::indexOfChild(const QAccessibleInterface* child) const {
     for (std::size_t i = 0; i < cells_.size(); ++i)
-        if (cells_[i] && cells_[i] == child)
+        if (cells_[i] != 0 && QAccessible::accessibleInterface(cells_[i]) == child)
             return static_cast<int>(i);
     return -1;
 }

@@ -62,7 +62,9 @@ public:
     QAccessibleInterface* gridCell(int column, int row) const;
 
 private:
-    mutable std::array<QAccessibleInterface*, 18 * 17> cells_{};
+    // The cells by their ids in Qt's cache (0: not made yet), which may delete them first at
+    // the end of the program.
+    mutable std::array<QAccessible::Id, 18 * 17> cells_{};
 };
 
 } // namespace kestrine
