@@ -9,6 +9,7 @@
 #include <span>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -119,6 +120,30 @@ constexpr std::array<unsigned char, 256> makeCommonness() {
 }
 constexpr std::array<unsigned char, 256> kCommonness = makeCommonness();
 
+// fallback[q] of the follower (Knuth-Morris-Pratt) over a text of codes: where to go on when the
+// code after q matched ones is not code[q]: the longest prefix that ends those q codes and is
+// not followed by code[q] either.
+template <typename Code> std::vector<std::uint32_t> fallbackOf(const std::vector<Code>& code) {
+    const std::size_t length = code.size();
+    // border[i]: the length of the longest proper prefix of code[0..i] that also ends it.
+    std::vector<std::uint32_t> border(length, 0);
+    for (std::size_t i = 1, k = 0; i < length; ++i) {
+        while (k > 0 && code[i] != code[k])
+            k = border[k - 1];
+        if (code[i] == code[k])
+            ++k;
+        border[i] = static_cast<std::uint32_t>(k);
+    }
+    // Skipping the prefixes followed by the very character that failed spares a long periodic
+    // text a walk down all its periods at each mismatch.
+    std::vector<std::uint32_t> fallback(length, 0);
+    for (std::size_t q = 1; q < length; ++q) {
+        const std::uint32_t k = border[q - 1];
+        fallback[q] = code[k] == code[q] ? fallback[k] : k;
+    }
+    return fallback;
+}
+
 // The text as byte classes, with what the candidate filter and the byte-by-byte follower need.
 struct Pattern {
     std::vector<unsigned char> code;
@@ -129,6 +154,8 @@ struct Pattern {
     std::size_t oneAt = 0, twoAt = 0;
     ByteClass one, two;
     bool possible = true; // false: some character of the text no byte can take
+
+    std::size_t length() const { return code.size(); }
 };
 
 Pattern makePattern(std::u16string_view text) {
@@ -143,22 +170,7 @@ Pattern makePattern(std::u16string_view text) {
         p.code.push_back(kTakers[u].bytes[0]);
     }
     const std::size_t length = p.code.size();
-    // border[i]: the length of the longest proper prefix of code[0..i] that also ends it.
-    std::vector<std::uint32_t> border(length, 0);
-    for (std::size_t i = 1, k = 0; i < length; ++i) {
-        while (k > 0 && p.code[i] != p.code[k])
-            k = border[k - 1];
-        if (p.code[i] == p.code[k])
-            ++k;
-        border[i] = static_cast<std::uint32_t>(k);
-    }
-    // Skipping the prefixes followed by the very character that failed spares a long periodic
-    // text a walk down all its periods at each mismatch.
-    p.fallback.assign(length, 0);
-    for (std::size_t q = 1; q < length; ++q) {
-        const std::uint32_t k = border[q - 1];
-        p.fallback[q] = p.code[k] == p.code[q] ? p.fallback[k] : k;
-    }
+    p.fallback = fallbackOf(p.code);
     // The rarest character, then the rarest of another class (or the far end of the text when
     // every character is of one class).
     const auto rarer = [&](std::size_t a, std::size_t b) {
@@ -201,13 +213,226 @@ std::int64_t follow(const unsigned char* buf, std::size_t n, std::size_t j, cons
     return -1;
 }
 
+// The text in UTF-8: each character one of the UTF-8 spellings of its case class (the spellings
+// of one class all of one length), for the filter and a follower that reads the block a
+// character at a time.
+struct Utf8Pattern {
+    bool possible = false;
+    std::size_t bytes = 0; // the text's length in bytes, the same for every spelling
+    std::vector<int> code; // each character's case class
+    std::vector<std::uint32_t> fallback;
+    std::array<int, 128> ascii; // the class of each one-byte spelling, -1 for none
+    // The class of each longer spelling, its bytes packed from the lowest on.
+    std::unordered_map<std::uint32_t, int> longer;
+    std::size_t oneAt = 0, twoAt = 0;
+    ByteClass one, two;
+
+    std::size_t length() const { return bytes; }
+};
+
+// The number of bytes of the UTF-8 sequence that `lead` begins, 0 for no lead byte.
+constexpr std::size_t sequenceLength(unsigned char lead) {
+    return lead < 0x80   ? 1
+           : lead < 0xC2 ? 0
+           : lead < 0xE0 ? 2
+           : lead < 0xF0 ? 3
+           : lead < 0xF5 ? 4
+                         : 0;
+}
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The code points of `text`; false for a lone surrogate, which no UTF-8 can spell.
+bool codePoints(std::u16string_view text, std::u32string& out) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            out += static_cast<char32_t>(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
+        } else {
+            out += c;
+        }
+    }
+    return true;
+}
+
+constexpr bool isScalar(char32_t c) {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+std::uint32_t packed(const unsigned char* bytes, std::size_t n) {
+    std::uint32_t key = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        key |= std::uint32_t{bytes[i]} << (8 * i);
+    return key;
+}
+
+// The UTF-8 form of a text that holds a character beyond ASCII (an ASCII text's UTF-8 is its
+// single-byte form already).
+Utf8Pattern makeUtf8Pattern(std::u16string_view text, const SameCase& sameCase) {
+    Utf8Pattern p;
+    p.ascii.fill(-1);
+    std::u32string points;
+    if (!codePoints(text, points) ||
+        std::all_of(points.begin(), points.end(), [](char32_t c) { return c < 0x80; }))
+        return p;
+    // Each character's spellings: its own UTF-8 and that of each character of the same case
+    // with a UTF-8 of the same length.
+    std::vector<std::vector<std::string>> spellings(points.size());
+    std::unordered_map<char32_t, std::size_t> firstOf; // a character's first place in the text
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (const auto seen = firstOf.find(points[i]); seen != firstOf.end()) {
+            spellings[i] = spellings[seen->second];
+            continue;
+        }
+        firstOf.emplace(points[i], i);
+        std::string own;
+        appendUtf8(points[i], own);
+        spellings[i].push_back(own);
+        if (sameCase)
+            for (char32_t other : sameCase(points[i])) {
+                std::string form;
+                if (isScalar(other))
+                    appendUtf8(other, form);
+                if (form.size() == own.size() &&
+                    std::find(spellings[i].begin(), spellings[i].end(), form) == spellings[i].end())
+                    spellings[i].push_back(form);
+            }
+    }
+    // Case classes: characters that share a spelling are one class, with every spelling of any
+    // of them (a case mapping gives classes that share all or none; this keeps the follower
+    // right whatever `sameCase` says).
+    std::unordered_map<std::string, int> classOfSpelling;
+    std::vector<int> parent;
+    const auto root = [&](int c) {
+        while (parent[static_cast<std::size_t>(c)] != c)
+            c = parent[static_cast<std::size_t>(c)] =
+                parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(c)])];
+        return c;
+    };
+    std::vector<int> charClass(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const int mine = static_cast<int>(parent.size());
+        parent.push_back(mine);
+        for (const std::string& form : spellings[i]) {
+            const auto [at, fresh] = classOfSpelling.emplace(form, mine);
+            if (!fresh)
+                parent[static_cast<std::size_t>(root(at->second))] = root(mine);
+        }
+        charClass[i] = mine;
+    }
+    std::vector<std::vector<std::string>> classForms(parent.size());
+    for (auto& [form, c] : classOfSpelling) {
+        c = root(c);
+        classForms[static_cast<std::size_t>(c)].push_back(form);
+        if (form.size() == 1)
+            p.ascii[static_cast<unsigned char>(form[0])] = c;
+        else
+            p.longer.emplace(
+                packed(reinterpret_cast<const unsigned char*>(form.data()), form.size()), c);
+    }
+    // Each byte place of the text: the bytes its spellings can have there, as one test that
+    // takes all of them (and maybe a few more), and how common those bytes are.
+    std::vector<ByteClass> tests;
+    std::vector<int> score;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const int c = root(charClass[i]);
+        p.code.push_back(c);
+        const std::vector<std::string>& forms = classForms[static_cast<std::size_t>(c)];
+        for (std::size_t k = 0; k < forms[0].size(); ++k) {
+            const auto first = static_cast<unsigned char>(forms[0][k]);
+            unsigned char mask = 0;
+            int common = 0;
+            for (const std::string& form : forms) {
+                const auto b = static_cast<unsigned char>(form[k]);
+                mask = static_cast<unsigned char>(mask | (b ^ first));
+                // Lead bytes of longer sequences begin every character of a script.
+                common =
+                    std::max<int>(common, sequenceLength(b) > 1 ? 200 : kCommonness[kClassName[b]]);
+            }
+            tests.push_back({mask, static_cast<unsigned char>(first | mask)});
+            score.push_back(common + 40 * __builtin_popcount(mask));
+        }
+    }
+    p.bytes = tests.size();
+    p.fallback = fallbackOf(p.code);
+    for (std::size_t t = 1; t < p.bytes; ++t)
+        if (score[t] < score[p.oneAt])
+            p.oneAt = t;
+    const auto same = [&](std::size_t a, std::size_t b) {
+        return tests[a].mask == tests[b].mask && tests[a].value == tests[b].value;
+    };
+    p.twoAt = p.oneAt < p.bytes / 2 ? p.bytes - 1 : 0;
+    for (std::size_t t = 0; t < p.bytes; ++t)
+        if (!same(t, p.oneAt) && (same(p.twoAt, p.oneAt) || score[t] < score[p.twoAt]))
+            p.twoAt = t;
+    p.one = tests[p.oneAt];
+    p.two = tests[p.twoAt];
+    p.possible = true;
+    return p;
+}
+
+// The follower of the UTF-8 form: Knuth-Morris-Pratt over the block read as characters, a
+// spelling of the text's being one character and any other byte one of its own. A hit begins
+// with the first byte of a spelling, never inside a spelling (whose other bytes are
+// continuation bytes), so reading from any candidate on meets every later hit's first byte.
+std::int64_t follow(const unsigned char* buf, std::size_t n, std::size_t j, const Utf8Pattern& p,
+                    std::size_t& next) {
+    const std::size_t length = p.code.size();
+    std::size_t q = 0;
+    for (std::size_t i = j; i < n;) {
+        const unsigned char lead = buf[i];
+        int c = -1;
+        std::size_t width = 1;
+        if (lead < 0x80) {
+            c = p.ascii[lead];
+        } else if (const std::size_t w = sequenceLength(lead); w > 1 && i + w <= n) {
+            if (const auto it = p.longer.find(packed(buf + i, w)); it != p.longer.end()) {
+                c = it->second;
+                width = w;
+            }
+        }
+        i += width;
+        while (q > 0 && p.code[q] != c)
+            q = p.fallback[q];
+        if (p.code[q] == c && ++q == length)
+            return static_cast<std::int64_t>(i - p.bytes);
+        if (q == 0) {
+            next = i;
+            return -1;
+        }
+    }
+    next = n;
+    return -1;
+}
+
 // Candidate tests over whole vectors from index j on: each candidate's bytes at the text's two
 // rarest places against their classes, the follower only where both agree and it has not yet
 // been. They return the hit, or -1 with j at the first candidate left to the plain loop.
 // Follows the candidates j + i of the set bits i that no earlier follow has passed; the hit, or
 // -1 with `next` past every candidate followed.
+template <typename P>
 inline std::int64_t followBits(const unsigned char* buf, std::size_t n, std::size_t j,
-                               std::uint64_t bits, const Pattern& p, std::size_t& next) {
+                               std::uint64_t bits, const P& p, std::size_t& next) {
     std::size_t from = j;
     for (; bits != 0; bits &= bits - 1) {
         const std::size_t k = j + static_cast<std::size_t>(__builtin_ctzll(bits));
@@ -235,8 +460,9 @@ KESTRINE_AVX2 inline __m256i avx2Hits(const unsigned char* ones, const unsigned 
                             _mm256_cmpeq_epi8(_mm256_or_si256(y, c.twoMask), c.twoValue));
 }
 
+template <typename P>
 KESTRINE_AVX2 std::int64_t scanAvx2(const unsigned char* buf, std::size_t n, std::size_t candidates,
-                                    const Pattern& p, std::size_t& j) {
+                                    const P& p, std::size_t& j) {
     const unsigned char* ones = buf + p.oneAt;
     const unsigned char* twos = buf + p.twoAt;
     const Avx2Classes c{_mm256_set1_epi8(static_cast<char>(p.one.mask)),
@@ -263,8 +489,9 @@ const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 #if defined(__SSE2__)
-std::int64_t scanSse2(const unsigned char* buf, std::size_t n, std::size_t candidates,
-                      const Pattern& p, std::size_t& j) {
+template <typename P>
+std::int64_t scanSse2(const unsigned char* buf, std::size_t n, std::size_t candidates, const P& p,
+                      std::size_t& j) {
     const unsigned char* ones = buf + p.oneAt;
     const unsigned char* twos = buf + p.twoAt;
     const __m128i om = _mm_set1_epi8(static_cast<char>(p.one.mask));
@@ -292,12 +519,14 @@ std::int64_t scanSse2(const unsigned char* buf, std::size_t n, std::size_t candi
 }
 #endif
 
-// The first index k in [0, n - L] where the text is spelled by buf[k..k+L), or -1.
-std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p) {
-    const std::size_t length = p.code.size();
+// The first index k below `limit` and in [0, n - L] where the text is spelled by buf[k..k+L),
+// or -1.
+template <typename P>
+std::int64_t scanBlock(const unsigned char* buf, std::size_t n, std::size_t limit, const P& p) {
+    const std::size_t length = p.length();
     if (n < length)
         return -1;
-    const std::size_t candidates = n - length + 1;
+    const std::size_t candidates = std::min(n - length + 1, limit);
     std::size_t j = 0;
     std::int64_t hit = -1;
 #if defined(__x86_64__) || defined(__i386__)
@@ -308,19 +537,42 @@ std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p
     if (hit < 0)
         hit = scanSse2(buf, n, candidates, p, j);
 #endif
-    if (hit >= 0)
-        return hit;
     const unsigned char* ones = buf + p.oneAt;
     const unsigned char* twos = buf + p.twoAt;
-    while (j < candidates) {
+    while (hit < 0 && j < candidates) {
         if ((ones[j] | p.one.mask) != p.one.value || (twos[j] | p.two.mask) != p.two.value) {
             ++j;
             continue;
         }
-        if (const std::int64_t k = follow(buf, n, j, p, j); k >= 0)
-            return k;
+        hit = follow(buf, n, j, p, j);
     }
-    return -1;
+    // The follower goes on to the end of the block: its first hit may lie past the limit.
+    return hit >= 0 && static_cast<std::size_t>(hit) < candidates ? hit : -1;
+}
+
+// The forms a search looks for; either may be left out (nullptr).
+struct Forms {
+    const Pattern* single;
+    const Utf8Pattern* utf8;
+};
+
+struct BlockHit {
+    std::int64_t at = -1;
+    bool utf8 = false;
+};
+
+// The first hit in a block at an index below `limit`, of either form; at one index, the
+// single-byte form's.
+BlockHit scanForms(const unsigned char* buf, std::size_t n, std::size_t limit, const Forms& f) {
+    BlockHit hit;
+    if (f.single)
+        hit.at = scanBlock(buf, n, limit, *f.single);
+    if (f.utf8)
+        if (const std::int64_t u =
+                scanBlock(buf, n, hit.at >= 0 ? static_cast<std::size_t>(hit.at) : limit, *f.utf8);
+            u >= 0)
+            hit = {u, true};
+    return hit;
 }
 
 // The blocks of one search, numbered from 0 at its first position and read a batch of `depth`
@@ -328,7 +580,7 @@ std::int64_t scanBlock(const unsigned char* buf, std::size_t n, const Pattern& p
 struct Blocks {
     Platform& platform;
     int handle;
-    const Pattern& pattern;
+    Forms forms;
     Position first, step, readSize, fileSize, count;
     std::size_t depth;
     std::atomic<Position> nextBatch{0};
@@ -352,10 +604,13 @@ Finding decide(Blocks& b, Position batch, SearchResult result) {
 }
 
 // Reads and scans batch after batch, in the order the blocks lie, until none is left that could
-// change the outcome. `buffer` holds a batch.
+// change the outcome. `buffer` holds a batch. A block answers for the places from its start up
+// to the next block's: a hit further on, in the overlap, is the next block's to find, so that
+// one of the other form that begins earlier but ends past the block is not passed over.
 Finding searchBatches(Blocks& b, unsigned char* buffer) {
     std::array<BlockRead, kBatchBlocks> reads;
     const auto readSize = static_cast<std::size_t>(b.readSize);
+    const auto step = static_cast<std::size_t>(b.step);
     for (;;) {
         const Position batch = b.nextBatch.fetch_add(1);
         if (batch >= std::min(b.batches(), b.decided.load()))
@@ -374,13 +629,13 @@ Finding searchBatches(Blocks& b, unsigned char* buffer) {
                 return decide(b, batch, {});
             if (r.got < 0)
                 continue;
-            const std::int64_t k = scanBlock(static_cast<const unsigned char*>(r.buffer),
-                                             static_cast<std::size_t>(r.got), b.pattern);
-            if (k >= 0)
+            const BlockHit k = scanForms(static_cast<const unsigned char*>(r.buffer),
+                                         static_cast<std::size_t>(r.got), step, b.forms);
+            if (k.at >= 0)
                 return decide(b, batch,
-                              r.offset + k > b.fileSize
+                              r.offset + k.at > b.fileSize
                                   ? SearchResult{}
-                                  : SearchResult{SearchOutcome::Found, r.offset + k});
+                                  : SearchResult{SearchOutcome::Found, r.offset + k.at, k.utf8});
         }
     }
 }
@@ -413,6 +668,9 @@ SearchResult searchBlocks(Blocks& b, unsigned workers) {
         ->result;
 }
 
+// The characters besides the bytes' own that upper-case to a byte's character.
+constexpr char16_t kOtherCases[] = {0x0131, 0x017F, 0x03BC, 0x039C, 0x0178};
+
 } // namespace
 
 char16_t searchUpper(char16_t c) {
@@ -430,8 +688,32 @@ char16_t searchUpper(char16_t c) {
     }
 }
 
+std::vector<char32_t> latin1SameCase(char32_t c) {
+    std::vector<char32_t> same{c};
+    if (c > 0xFFFF)
+        return same;
+    const char16_t upper = searchUpper(static_cast<char16_t>(c));
+    for (char32_t b = 0; b < 256; ++b)
+        if (b != c && searchUpper(static_cast<char16_t>(b)) == upper)
+            same.push_back(b);
+    for (char16_t other : kOtherCases)
+        if (other != c && searchUpper(other) == upper)
+            same.push_back(other);
+    return same;
+}
+
+std::string utf8Of(std::u16string_view text) {
+    std::u32string points;
+    std::string out;
+    if (codePoints(text, points))
+        for (char32_t c : points)
+            appendUtf8(c, out);
+    return out;
+}
+
 SearchResult searchFile(Platform& platform, const std::string& fileName, Position fileSize,
-                        Position start, const LastHit& last, std::u16string_view text) {
+                        Position start, const LastHit& last, std::u16string_view text,
+                        const SameCase& sameCase) {
     if (text.empty())
         return {};
     // Closed when the search ends; nothing was written, so a failed close loses nothing.
@@ -439,8 +721,12 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     if (!file)
         return {SearchOutcome::CannotOpen, 0};
 
-    const Pattern pattern = makePattern(text);
-    const auto length = static_cast<Position>(text.size());
+    const Pattern single = makePattern(text);
+    const Utf8Pattern utf8 = makeUtf8Pattern(text, sameCase);
+    const Forms forms{single.possible ? &single : nullptr, utf8.possible ? &utf8 : nullptr};
+    // Blocks overlap by the longer form's length.
+    const auto length = static_cast<Position>(
+        std::max(forms.single ? single.length() : 0, forms.utf8 ? utf8.length() : 0));
     const Position block = std::min(kSearchBlockSize, std::max<Position>(fileSize, 0));
     // A text that takes more than half a block would leave a step too small to get through a
     // large file (none at all from a full block on): such a block grows to hold the text.
@@ -451,18 +737,22 @@ SearchResult searchFile(Platform& platform, const std::string& fileName, Positio
     }
 
     Position pos = start;
-    if (last.made && pos == last.position)
-        pos += length; // find next: continue behind the hit the cursor stands on
+    if (last.made && pos == last.position) {
+        // Find next: continue behind the hit the cursor stands on, in the form it was found in.
+        const std::size_t utf8Bytes = last.utf8 ? utf8Of(text).size() : 0;
+        pos +=
+            utf8Bytes > 0 ? static_cast<Position>(utf8Bytes) : static_cast<Position>(text.size());
+    }
     // Blocks begin up to the file's size as it was measured, each read as far as its size
     // goes: a file that has since shrunk gives short blocks, one that has grown is searched a
     // block beyond, and a hit that begins past the measured size is not one the view can show.
-    if (!pattern.possible || pos < 0 || pos > fileSize)
+    if ((!forms.single && !forms.utf8) || pos < 0 || pos > fileSize)
         return {};
     const Position count = (fileSize - pos) / step + 1;
     // A batch holds no more blocks than the search can need.
     const auto depth = static_cast<std::size_t>(
         std::clamp<Position>(std::min<Position>(kBatchBytes / readSize, count), 1, kBatchBlocks));
-    Blocks blocks{platform, file->get(), pattern, pos, step, readSize, fileSize, count, depth};
+    Blocks blocks{platform, file->get(), forms, pos, step, readSize, fileSize, count, depth};
     return searchBlocks(blocks, platform.readersAtOnce());
 }
 

@@ -9,6 +9,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils openbox imagemagick fonts-liberation fonts-dejavu-core
+  # The hex grid read through the accessibility bus: its launcher and registry, a session bus
+  # of the test's own (dbus-run-session) and the Python client of a screen reader.
+  at-spi2-core dbus dbus-daemon python3-pyatspi
   fp-utils
   # Opening the help: xdg-open (which asks `file` for the type) and a viewer for compiled help.
   xdg-utils file xchm

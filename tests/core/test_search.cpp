@@ -189,6 +189,98 @@ TEST_P(SearchTable, FindsTheSameHitAsAPlainLoop) {
 INSTANTIATE_TEST_SUITE_P(Rows, SearchTable, ::testing::ValuesIn(rows()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A case mapping of Cyrillic's basic letters, as the window's Qt mapping gives them, besides
+// the search's own Latin-1 knowledge.
+std::vector<char32_t> cyrillicSameCase(char32_t c) {
+    std::vector<char32_t> same = latin1SameCase(c);
+    if (c >= 0x410 && c <= 0x42F)
+        same.push_back(c + 0x20);
+    else if (c >= 0x430 && c <= 0x44F)
+        same.push_back(c - 0x20);
+    return same;
+}
+
+struct Utf8Row {
+    const char* name;
+    std::vector<std::pair<std::size_t, std::string>> put; // into 30,000 "."
+    std::u16string text;
+    Position start;
+    LastHit last;
+    std::optional<Position> expected;
+    bool utf8 = true; // the hit's form
+};
+
+void PrintTo(const Utf8Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class Utf8Table : public ::testing::TestWithParam<Utf8Row> {};
+
+TEST_P(Utf8Table, FindsTheTextInUtf8Too) {
+    const Utf8Row& row = GetParam();
+    std::vector<char> file(30000, '.');
+    for (const auto& [at, bytes] : row.put)
+        std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(at));
+    TempDir dir;
+    writeFile(dir.file("f"), file);
+    TestPlatform platform;
+    for (Platform* pf : {static_cast<Platform*>(&platform), &Platform::system()}) {
+        const SearchResult r =
+            searchFile(*pf, dir.file("f"), 30000, row.start, row.last, row.text, cyrillicSameCase);
+        EXPECT_EQ(found(r), row.expected);
+        if (row.expected) {
+            EXPECT_EQ(r.utf8, row.utf8);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Utf8Table,
+    ::testing::Values(
+        Utf8Row{"Cyrillic", {{40, "Привет"}}, u"Привет", 0, {}, 40},
+        Utf8Row{"CyrillicOtherCase", {{40, "ПРИВЕТ"}, {90, "привет"}}, u"пРиВеТ", 0, {}, 40},
+        Utf8Row{
+            "CyrillicFindNextSkipsTheHitsBytes", {{40, "ыыыы"}}, u"ыы", 40, {true, 40, true}, 44},
+        Utf8Row{"CrossingTheFirstBlockEnd", {{10235, "привет"}}, u"ПРИВЕТ", 1, {}, 10235},
+        Utf8Row{"Latin1LetterInUtf8",
+                {{70, "\xC3\xA9"
+                      "cole"}},
+                u"\u00C9COLE",
+                0,
+                {},
+                70},
+        Utf8Row{"SingleByteFormFirst",
+                {{50, "\xE9"
+                      "cole"},
+                 {70, "\xC3\xA9"
+                      "cole"}},
+                u"\u00C9cole",
+                0,
+                {},
+                50,
+                false},
+        Utf8Row{"Utf8FormFirst",
+                {{50, "\xC3\x89"
+                      "COLE"},
+                 {70, "\xE9"
+                      "cole"}},
+                u"\u00E9cole",
+                0,
+                {},
+                50},
+        Utf8Row{"SingleByteFindNextSkipsTheCharacters",
+                {{50, "\xE9\xE9\xC3\xA9"}},
+                u"\u00E9",
+                50,
+                {true, 50, false},
+                51,
+                false},
+        // The Kelvin sign's lower case "k" has a UTF-8 of another length: only the sign itself.
+        Utf8Row{"KelvinSignOnlyItself", {{5, "kK\xE2\x84\xAA"}}, u"\u212A", 0, {}, 7},
+        Utf8Row{"NotInUtf8Either", {{5, "Приве"}}, u"Привет", 0, {}, std::nullopt},
+        Utf8Row{"LoneSurrogateNever", {{5, "\xED\xA0\x80"}}, u"\xD800", 0, {}, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Files of a few case-mixed byte values and texts cut from them with their case changed, short
 // and long, from random starts and after random hits, through both ways of reading, the file
 // now and then shorter or longer than the size the search is told.

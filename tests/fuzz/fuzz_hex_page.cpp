@@ -110,8 +110,8 @@ void checkCells(const Input& in) {
             if (byteCell)
                 require(cellPosition(in.offset, column, row) == p, "cell position");
             require(canSelectCell(in.offset, column, row, in.fileSize) ==
-                        (byteCell && p <= in.fileSize),
-                    "selectable exactly up to the cell past the last byte");
+                        (byteCell && p < in.fileSize),
+                    "selectable exactly up to the last byte");
         }
 }
 

@@ -2,11 +2,11 @@
 // block through seek and read (in pieces, now and then), and gathered into vectored reads by the
 // system's own platform from a file in memory. Properties: whatever the file, text, start, last
 // hit and the size the search is told (the file may have shrunk or grown since), the search
-// ends and gives what a plain loop over the file as it is gives: the first place at or after
+// ends and gives what plain loops over the file as it is give: the first place at or after
 // the start (behind the last hit when the start is on it) and at or before the told size where
-// every byte's upper case equals the text's, a hit at position 0 and a text longer than a block
-// included; it reads the file about once, not once per candidate; a file that cannot be opened
-// is said so, and the file is closed again.
+// every byte's upper case equals the text's, or where the bytes spell the text in UTF-8, a hit at
+// position 0 and a text longer than a block included; it reads the file about once, not once per
+// candidate; a file that cannot be opened is said so, and the file is closed again.
 
 #include "FuzzCheck.h"
 
@@ -167,10 +167,10 @@ Position toldSize(unsigned how, Position size) {
 }
 
 // Header: start (2 bytes), flags (bit 0 last hit made, 1 last hit at the start, 2 open refused,
-// 3 reads in pieces, 5 to 7 the told size), last hit (2), filler run length (1) and byte, text
-// length (1; 0 takes the text as given, else the given characters, or the filler byte,
-// repeated), count of text bytes (1); then the text bytes (0x7F n: a character of kOthers),
-// then the file's bytes, which follow the filler run.
+// 3 reads in pieces, 4 the last hit in UTF-8, 5 to 7 the told size), last hit (2), filler run
+// length (1) and byte, text length (1; 0 takes the text as given, else the given characters, or the
+// filler byte, repeated), count of text bytes (1); then the text bytes (0x7F n: a character of
+// kOthers), then the file's bytes, which follow the filler run.
 Case readCase(const std::uint8_t* data, std::size_t size) {
     std::uint8_t head[9] = {};
     const std::size_t taken = std::min(size, sizeof head);
@@ -184,7 +184,8 @@ Case readCase(const std::uint8_t* data, std::size_t size) {
     // Starts up to a little past the end; the last hit anywhere near them.
     const std::size_t places = c.file.size() + 17;
     c.start = static_cast<Position>(take16(head) % places);
-    c.last = {(head[2] & 1) != 0, static_cast<Position>(take16(head + 3) % places)};
+    c.last = {(head[2] & 1) != 0, static_cast<Position>(take16(head + 3) % places),
+              (head[2] & 16) != 0};
     if (head[2] & 2)
         c.last.position = c.start;
     c.refuseOpen = (head[2] & 4) != 0;
@@ -209,13 +210,10 @@ Case readCase(const std::uint8_t* data, std::size_t size) {
     return c;
 }
 
-std::optional<Position> reference(const Case& c) {
-    if (c.text.empty())
-        return std::nullopt;
+// The first place at or after `from` and at or before the told size where the file's bytes
+// spell the text one byte a character, every byte's upper case equal to the character's.
+std::optional<Position> singleByteHit(const Case& c, Position from) {
     const auto length = static_cast<Position>(c.text.size());
-    Position from = c.start;
-    if (c.last.made && from == c.last.position)
-        from += length;
     // Upper-cased once, so that the candidates compare as plain arrays.
     std::u16string file, text;
     for (std::uint8_t b : c.file)
@@ -229,14 +227,82 @@ std::optional<Position> reference(const Case& c) {
     return std::nullopt;
 }
 
+// The same in UTF-8: each character spelled as itself or as a character of the same case and
+// the same UTF-8 length; none for an ASCII text (its single-byte form) or a lone surrogate.
+std::optional<Position> utf8Hit(const Case& c, Position from) {
+    std::vector<std::vector<std::string>> spellings;
+    bool beyondAscii = false;
+    for (std::size_t i = 0; i < c.text.size(); ++i) {
+        const std::u16string_view one(c.text.data() + i, 1);
+        const std::string own = utf8Of(one);
+        if (own.empty())
+            return std::nullopt;
+        beyondAscii = beyondAscii || c.text[i] >= 0x80;
+        std::vector<std::string> forms{own};
+        for (char32_t other : latin1SameCase(c.text[i])) {
+            const std::u16string otherText(1, static_cast<char16_t>(other));
+            if (const std::string form = utf8Of(otherText); form.size() == own.size())
+                forms.push_back(form);
+        }
+        spellings.push_back(forms);
+    }
+    if (!beyondAscii)
+        return std::nullopt;
+    const auto size = static_cast<Position>(c.file.size());
+    for (Position j = from; j <= c.told && j < size; ++j) {
+        auto at = static_cast<std::size_t>(j);
+        bool all = true;
+        for (const auto& forms : spellings) {
+            const std::size_t width = forms[0].size();
+            all = at + width <= c.file.size() &&
+                  std::any_of(forms.begin(), forms.end(), [&](const std::string& form) {
+                      return std::equal(
+                          form.begin(), form.end(), c.file.begin() + static_cast<long>(at),
+                          [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+                  });
+            if (!all)
+                break;
+            at += width;
+        }
+        if (all)
+            return j;
+    }
+    return std::nullopt;
+}
+
+struct Expected {
+    Position position;
+    bool utf8;
+};
+
+std::optional<Expected> reference(const Case& c) {
+    if (c.text.empty())
+        return std::nullopt;
+    Position from = c.start;
+    if (c.last.made && from == c.last.position) {
+        const std::string bytes = c.last.utf8 ? utf8Of(c.text) : std::string();
+        from += bytes.empty() ? static_cast<Position>(c.text.size())
+                              : static_cast<Position>(bytes.size());
+    }
+    const std::optional<Position> single = singleByteHit(c, from);
+    const std::optional<Position> utf8 = utf8Hit(c, from);
+    if (utf8 && (!single || *utf8 < *single))
+        return Expected{*utf8, true};
+    if (single)
+        return Expected{*single, false};
+    return std::nullopt;
+}
+
 // Checks one search's outcome against the plain loop.
 void check(const Case& c, const SearchResult& result, std::int64_t bytesRead) {
-    const std::optional<Position> expected = reference(c);
+    const std::optional<Expected> expected = reference(c);
     require(result.outcome != SearchOutcome::CannotOpen, "the file opens");
     require((result.outcome == SearchOutcome::Found) == expected.has_value(),
-            "found exactly when the plain loop finds");
-    if (expected)
-        require(result.position == *expected, "the first hit at or after the start");
+            "found exactly when the plain loops find");
+    if (expected) {
+        require(result.position == expected->position, "the first hit at or after the start");
+        require(result.utf8 == expected->utf8, "in the form that spells it there");
+    }
     // Blocks overlap by the text's length: each byte is read about once, never once per place.
     const auto size = static_cast<Position>(c.file.size());
     require(bytesRead <= 2 * size + static_cast<Position>(c.text.size()) + kSearchBlockSize,

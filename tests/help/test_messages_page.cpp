@@ -58,6 +58,13 @@ const std::set<std::string> kNotMessages = {
     "The file is read-only",
     "The file belongs to another user",
     "Another program is writing the file",
+    // What a screen reader is told of the hex grid.
+    "Bytes of the file",
+    "16 bytes a row, from position",
+    "last search hit",
+    "chosen start",
+    "chosen finish",
+    "character space",
 };
 
 std::string readFile(const fs::path& path) {

@@ -31,9 +31,10 @@ public:
     }
 };
 
+// A byte cell's background: right of its two digits and inside the focus frame of the cursor.
 inline QColor pixelOf(THexViewer* grid, int column, int row) {
     const QRect cell = grid->cellRect(column, row);
-    return grid->grab().toImage().pixelColor(cell.left() + 1, cell.bottom() - 1);
+    return grid->grab().toImage().pixelColor(cell.right() - 3, cell.center().y());
 }
 
 } // namespace kestrine::testing

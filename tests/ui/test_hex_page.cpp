@@ -76,6 +76,19 @@ INSTANTIATE_TEST_SUITE_P(Bytes, ByteText,
                                            std::pair<std::uint8_t, const char*>{0x80, "80"},
                                            std::pair<std::uint8_t, const char*>{0xE9, "E9"}));
 
+// Every byte value is drawn as one character of its own: the controls U+007F..U+009F as the
+// space of the bytes below 0x20, the soft hyphen as "-", everything else as itself.
+TEST(HexPage, ShownCharacterOfEveryByte) {
+    for (unsigned b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        const char expected = b < 0x20 || (b >= 0x7F && b <= 0x9F) ? ' ' : b == 0xAD ? '-' : c;
+        EXPECT_EQ(shownCharacter(c), expected) << b;
+    }
+    EXPECT_EQ(shownText("A\x9C\x85"
+                        "B\xAD\xE9"),
+              "A  B-\xE9");
+}
+
 struct CellCase {
     Position offset;
     int column, row;
@@ -90,9 +103,10 @@ TEST_P(Cells, PositionAndSelection) {
     EXPECT_EQ(canSelectCell(c.offset, c.column, c.row, c.fileSize), c.selectable);
 }
 INSTANTIATE_TEST_SUITE_P(Grid, Cells,
-                         ::testing::Values(CellCase{0, 1, 1, 0, 0, true}, // empty file: position 0
+                         ::testing::Values(CellCase{0, 1, 1, 0, 0, false}, // empty file: no byte
                                            CellCase{0, 2, 1, 0, 1, false},
-                                           CellCase{0, 5, 2, 20, 20, true}, // at the file size
+                                           CellCase{0, 4, 2, 20, 19, true},  // the last byte
+                                           CellCase{0, 5, 2, 20, 20, false}, // past the last byte
                                            CellCase{0, 6, 2, 20, 21, false},
                                            CellCase{0x1E4, 1, 2, 1000, 500, true},
                                            CellCase{0x25, 16, 16, 1000, 0x25 + 255, true},

@@ -13,9 +13,11 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -65,6 +67,65 @@ private Q_SLOTS:
             else
                 QVERIFY(!byteUppers.contains(searchUpper(char16_t(c))));
         }
+    }
+
+    // Qt's case mapping as the search takes it: every character of the same upper case, also
+    // those of another UTF-8 length, which the search then leaves out.
+    void sameCaseOfQt_data() {
+        QTest::addColumn<uint>("c");
+        QTest::addColumn<QList<uint>>("among");
+        QTest::newRow("Cyrillic") << uint(0x43F) << QList<uint>{0x43F, 0x41F};
+        QTest::newRow("final sigma") << uint(0x3C3) << QList<uint>{0x3A3, 0x3C2, 0x3C3};
+        QTest::newRow("s and the long s") << uint('s') << QList<uint>{'s', 'S', 0x17F};
+    }
+    void sameCaseOfQt() {
+        QFETCH(uint, c);
+        QFETCH(QList<uint>, among);
+        const std::vector<char32_t> same = qtSameCase(c);
+        for (uint other : among)
+            QVERIFY2(std::find(same.begin(), same.end(), char32_t(other)) != same.end(),
+                     qPrintable(QString::number(other, 16)));
+    }
+
+    // Text typed in the field found in a UTF-8 file, in another case too; a text found nowhere
+    // says so in the status bar, and the next hit clears that again.
+    void utf8TextAndNotFound() {
+        const QString file = dir.filePath("utf8.txt");
+        QByteArray data(3000, '.');
+        data.replace(1200, 12, QStringLiteral("ПРИВЕТ").toUtf8());
+        data.replace(2500, 12, QStringLiteral("привет").toUtf8());
+        testing::writeFile(file.toStdString(), std::vector<char>(data.begin(), data.end()));
+        initState(state, platform);
+        state.ProgramFolder = state.HelpFolder = dir.path().toStdString() + "/";
+        setPrompts(&fake);
+        setWindowOpener(&opener);
+        TForm1 form(state, platform);
+        form.Init();
+        form.findChild<QLineEdit*>("SourceFileEdit")->setText(file);
+        bool ran = false;
+        opener.script = [&](TForm4& viewer) {
+            auto* edit = viewer.findChild<QLineEdit*>("SearchEdit");
+            auto* bar = viewer.findChild<QStatusBar*>("StatusBar1");
+            edit->setFocus();
+            for (QChar ch : QStringLiteral("Привет")) { // typed: keys beyond ASCII, with their text
+                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+                QApplication::sendEvent(edit, &press);
+            }
+            QTest::keyClick(edit, Qt::Key_Return);
+            QCOMPARE(state.LastFound.position, Position(1200));
+            QTest::keyClick(viewer.findChild<QWidget*>("SearchButton"), Qt::Key_Space);
+            QCOMPARE(state.LastFound.position, Position(2500));
+            QTest::keyClick(viewer.findChild<QWidget*>("SearchButton"), Qt::Key_Space);
+            QCOMPARE(bar->currentMessage(), "\"Привет\" not found");
+            QCOMPARE(viewer.HexViewer1()->Offset(), Position(0));
+            QTest::keyClick(viewer.findChild<QWidget*>("SearchButton"), Qt::Key_Space);
+            QCOMPARE(state.LastFound.position, Position(1200));
+            QCOMPARE(bar->currentMessage(), QString());
+            ran = true;
+        };
+        QTest::keyClick(form.findChild<QWidget*>("HexViewButton"), Qt::Key_Space);
+        QVERIFY(ran);
+        state.LastFound = {}; // the other tests start before any hit
     }
 
     // Presses in a row on "abc" at 0, 16, 0x125 and 0x135, then a press that finds nothing;

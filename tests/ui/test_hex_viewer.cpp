@@ -358,6 +358,172 @@ private Q_SLOTS:
         QVERIFY(shownAt && *shownAt == offset);
     }
 
+    // The whole viewer by keys alone, each key sent to the widget that has the focus, no mouse
+    // event: cursor moves, Space picking start and finish, the Tab order in reading order with
+    // the focus visible on each control, Go To and Clear, Enter searching in the search field,
+    // Enter accepting and Esc closing.
+    void keyboardOnly() {
+        const QString source = dir->filePath("keys.bin");
+        std::vector<char> data = testing::randomBytes(1000);
+        std::copy_n("Kestrel", 7, data.begin() + 700);
+        testing::writeFile(source.toStdString(), data);
+        bool closed = false;
+        opener.script = [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+                QTest::keyClick(QApplication::focusWidget(), k, mods);
+            };
+            QCOMPARE(QApplication::focusWidget(), grid);
+            key(Qt::Key_Right), key(Qt::Key_Right), key(Qt::Key_Right), key(Qt::Key_Down);
+            key(Qt::Key_Space); // 19 chosen as the start
+            key(Qt::Key_PageDown);
+            QCOMPARE(QList<qint64>({grid->Offset(), grid->Col(), grid->Row()}),
+                     (QList<qint64>{256, 4, 16}));
+            key(Qt::Key_Space); // 256 + 240 + 3 = 499 chosen as the finish
+            QCOMPARE(labelsOf(viewer), "Start Pos: 13h  19d|Finish Pos: 1F3h  499d|"
+                                       "Offset Length: 1E0h  480d");
+            QCOMPARE(pixelOf(grid, 4, 16), QColor(255, 0, 0));
+            // The focus frame shows on the marked byte, and goes with the focus.
+            const QRect cursor = grid->cellRect(4, 16);
+            const auto edge = [&] { return grid->grab().toImage().pixelColor(cursor.topLeft()); };
+            QCOMPARE(edge(), QColor(Qt::black));
+
+            // Tab goes through every enabled control in reading order and back to the grid; each
+            // looks different with the focus.
+            QStringList order;
+            for (int i = 0; i < 12 && (order.isEmpty() || QApplication::focusWidget() != grid);
+                 ++i) {
+                QWidget* before = QApplication::focusWidget();
+                const QImage unfocused = [&] {
+                    key(Qt::Key_Tab);
+                    QWidget* now = QApplication::focusWidget();
+                    order << now->objectName();
+                    const QImage focused = now->grab().toImage();
+                    now->clearFocus();
+                    const QImage without = now->grab().toImage();
+                    now->setFocus(Qt::TabFocusReason);
+                    return focused == without ? QImage() : focused;
+                }();
+                QVERIFY2(!unfocused.isNull(), qPrintable(order.last() + " shows no focus"));
+                if (before == grid)
+                    QVERIFY(edge() != QColor(Qt::black));
+            }
+            QCOMPARE(order,
+                     (QStringList{"ScrollBar", "ClearStartButton", "ClearFinishButton",
+                                  "AcceptBitBtn", "GoToStartButton", "GoToFinishButton",
+                                  "SearchEdit", "SearchButton", "CloseBitBtn", "HexViewer1"}));
+            const auto tabTo = [&](const char* name) {
+                for (int i = 0; i < 12 && QApplication::focusWidget()->objectName() != name; ++i)
+                    key(Qt::Key_Tab);
+                QCOMPARE(QApplication::focusWidget()->objectName(), QString(name));
+            };
+            tabTo("GoToStartButton");
+            key(Qt::Key_Space);
+            QCOMPARE(grid->Offset(), Position(3)); // 19 with bit 4 cleared
+            tabTo("ClearFinishButton");
+            key(Qt::Key_Space);
+            QVERIFY(!viewer.picks().finishSet);
+
+            // Enter in the search field searches (and does not accept); the grid takes the focus.
+            tabTo("SearchEdit");
+            QTest::keyClicks(QApplication::focusWidget(), "kEsTrEl");
+            key(Qt::Key_Return);
+            QCOMPARE(state->LastFound.position, Position(700));
+            QCOMPARE(QApplication::focusWidget(), grid);
+            QCOMPARE(field("StartDecEdit")->text(), "0");
+            tabTo("SearchEdit");
+            key(Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(QApplication::focusWidget(), "Kestrels");
+            key(Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(in<QStatusBar>(&viewer, "StatusBar1")->currentMessage(),
+                     "\"Kestrels\" not found");
+
+            // Set Finish on the byte the cursor is on, then Enter in the grid accepts.
+            key(Qt::Key_End), key(Qt::Key_Down); // position 15 + 16 = 31
+            tabTo("SetFinishButton");
+            key(Qt::Key_Space);
+            tabTo("HexViewer1");
+            key(Qt::Key_Return);
+            QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());
+            key(Qt::Key_Escape);
+            closed = !viewer.isVisible();
+        };
+        if (!form) {
+            form = std::make_unique<TForm1>(*state, *platform);
+            form->Init();
+        }
+        field("SourceFileEdit")->setText(source);
+        QWidget* button = in(form.get(), "HexViewButton");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QVERIFY(closed);
+        QCOMPARE(field("StartDecEdit")->text(), "19");
+        QCOMPARE(field("OffsetDecEdit")->text(), "12");
+    }
+
+    // An empty file after one with a cursor further on: no cell holds a byte, so nothing can
+    // be chosen, set or accepted, by key or by button.
+    void emptyFileHasNothingToPick() {
+        openViewer(makeFile("full.bin", 1000), "0", "0", [](TForm4& viewer) {
+            QTest::keyClick(viewer.HexViewer1(), Qt::Key_Down);
+            QTest::keyClick(viewer.HexViewer1(), Qt::Key_Right);
+        });
+        openViewer(makeFile("empty.bin", 0), "0", "0", [&](TForm4& viewer) {
+            THexViewer* grid = viewer.HexViewer1();
+            QVERIFY(!in(&viewer, "SetStartButton")->isEnabled());
+            viewer.SetStartButtonClick();
+            viewer.SetFinishButtonClick();
+            QTest::keyClick(grid, Qt::Key_Space);
+            QVERIFY(!viewer.picks().startSet && !viewer.picks().finishSet);
+            QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());
+        });
+        // A start brought from the main window past the end of the file cannot be accepted.
+        openViewer(makeFile("short.bin", 100), "500", "0", [&](TForm4& viewer) {
+            QVERIFY(viewer.picks().startSet);
+            viewer.ClearFinishButtonClick(); // runs the button states
+            QVERIFY(!in(&viewer, "AcceptBitBtn")->isEnabled());
+            viewer.ClearStartButtonClick(); // from the first byte, which the file holds
+            QVERIFY(in(&viewer, "AcceptBitBtn")->isEnabled());
+        });
+    }
+
+    // A row of each of the 256 byte values, the last byte of each row a "W": the text column
+    // draws every value as one glyph of the same width, so that the "W" is drawn in its place.
+    void everyByteOneGlyph() {
+        const QString file = dir->filePath("values.bin");
+        std::vector<char> data;
+        for (int b = 0; b < 256; ++b) {
+            data.insert(data.end(), 15, static_cast<char>(b));
+            data.push_back('W');
+        }
+        testing::writeFile(file.toStdString(), data);
+        THexViewer grid;
+        grid.setPlatform(*platform);
+        grid.setFileName(file.toStdString());
+        const QFontMetricsF metrics(grid.font());
+        const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
+        for (Position page = 0; page < 4096; page += 256) {
+            grid.setOffset(page);
+            const QImage image = grid.grab().toImage();
+            for (int row = 1; row <= 16; ++row) {
+                const int value = static_cast<int>(page / 16) + row - 1;
+                const QString text = grid.shownCellText(kTextColumn, row);
+                QCOMPARE(text.size(), 16);
+                QVERIFY2(qAbs(metrics.horizontalAdvance(text) - 16 * advance) < 0.5,
+                         qPrintable(QString::number(value)));
+                // The "W", 15 glyphs in, has ink.
+                const QRect cell = grid.cellRect(kTextColumn, row);
+                const int left = cell.left() + 2 + qFloor(15 * advance);
+                bool ink = false;
+                for (int x = left; x < left + qCeil(advance) && !ink; ++x)
+                    for (int y = cell.top() + 2; y < cell.bottom() && !ink; ++y)
+                        ink = image.pixelColor(x, y) != image.pixelColor(cell.right() - 1, y);
+                QVERIFY2(ink, qPrintable(
+                                  QString("value %1: the row's last glyph is missing").arg(value)));
+            }
+        }
+    }
+
     // Cells past the file size and the text column refuse the cursor; a double click there
     // applies to the cursor cell. CharLabel shows the byte's character.
     void cursorCells() {
@@ -373,14 +539,18 @@ private Q_SLOTS:
             QCOMPARE(pixelOf(grid, 4, 2), QColor(192, 192, 192)); // the last hit
             QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(4, 1).center());
             QCOMPARE(charLabel->text(), " ");
-            QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(5, 2).center()); // at size
-            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(5, 2));
-            QCOMPARE(charLabel->text(), "");
-            doubleClickCell(grid, 6, 2); // past the size: the cursor cell is chosen
-            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(5, 2));
-            QCOMPARE(viewer.picks().startPos, Position(20));
+            QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(4, 2).center()); // last
+            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(4, 2));
+            QCOMPARE(charLabel->text(), "k");
+            // The cell just past the last byte holds none: it refuses the cursor like those after
+            // it, and a double click there chooses the cursor cell.
+            QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(5, 2).center());
+            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(4, 2));
+            doubleClickCell(grid, 6, 2);
+            QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(4, 2));
+            QCOMPARE(viewer.picks().startPos, Position(19));
             doubleClickCell(grid, 17, 1);
-            QCOMPARE(grid->Col(), 5); // the second double click cleared the start again
+            QCOMPARE(grid->Col(), 4); // the second double click cleared the start again
             QVERIFY(!viewer.picks().startSet);
             grid->setFocus();
             QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(16, 1).center());
@@ -395,7 +565,7 @@ private Q_SLOTS:
             QTest::mouseMove(in(&viewer, "ClearFinishButton"));
             QCOMPARE(in<QStatusBar>(&viewer, "StatusBar1")->currentMessage(),
                      "Clear the finish position.");
-            QCOMPARE(viewer.HexViewer1()->nextInFocusChain(), in(&viewer, "CloseBitBtn"));
+            QCOMPARE(viewer.HexViewer1()->nextInFocusChain(), in(&viewer, "ScrollBar"));
         });
     }
 };

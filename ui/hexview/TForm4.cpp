@@ -12,6 +12,8 @@
 #include "ui/hexview/THexViewer.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMultiHash>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyle>
@@ -24,6 +26,17 @@ namespace kestrine {
 
 namespace {
 
+// A black and a white dotted frame, one of which stands out on any colour.
+void drawFocusFrame(QPainter& painter, const QRect& rect) {
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    painter.drawRect(rect.adjusted(1, 1, -2, -2));
+    painter.restore();
+}
+
 QColor markColour(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
@@ -33,23 +46,63 @@ int scrollPosition(Position position) {
     return static_cast<int>(std::clamp<Position>(position, 0, std::numeric_limits<int>::max()));
 }
 
-// Sizes a scroll bar's thumb as if a page were no position at all, so the thumb keeps its
-// smallest size on every file; the page step of 256 would make it a large share of a short file.
-class SmallestThumbStyle : public QProxyStyle {
+// The style's focus on a push button looks like its mark of the default button, and on a scroll
+// bar it draws none: there the frame of the grid's cursor shows the focus.
+class FocusFrameStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element == CE_PushButton && (option->state & State_HasFocus))
+            drawFocusFrame(*painter, option->rect.adjusted(3, 3, -3, -3));
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control == CC_ScrollBar && (option->state & State_HasFocus))
+            drawFocusFrame(*painter, option->rect);
+    }
+};
+
+// Sizes a scroll bar's thumb as if a page were no position at all, so the thumb keeps its
+// smallest size on every file; the page step of 256 would make it a large share of a short file.
+class SmallestThumbStyle : public FocusFrameStyle {
+public:
+    using FocusFrameStyle::FocusFrameStyle;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                          const QWidget* widget) const override {
         const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
         if (control != CC_ScrollBar || !slider)
-            return QProxyStyle::subControlRect(control, option, part, widget);
+            return FocusFrameStyle::subControlRect(control, option, part, widget);
         QStyleOptionSlider smallest = *slider;
         smallest.pageStep = 0;
-        return QProxyStyle::subControlRect(control, &smallest, part, widget);
+        return FocusFrameStyle::subControlRect(control, &smallest, part, widget);
     }
 };
 
 } // namespace
+
+std::vector<char32_t> qtSameCase(char32_t c) {
+    // Every character by its upper case, where that differs, built once at the first search
+    // of a text beyond ASCII.
+    static const QMultiHash<char32_t, char32_t> byUpper = [] {
+        QMultiHash<char32_t, char32_t> table;
+        for (char32_t x = 0; x <= 0x10FFFF; ++x)
+            if (const char32_t upper = QChar::toUpper(x); upper != x)
+                table.insert(upper, x);
+        return table;
+    }();
+    const char32_t upper = QChar::toUpper(c);
+    std::vector<char32_t> same{c, upper};
+    for (auto it = byUpper.constFind(upper); it != byUpper.cend() && it.key() == upper; ++it)
+        same.push_back(it.value());
+    return same;
+}
+
+QString notFoundText(const QString& text) {
+    return QStringLiteral("\"") + text + QStringLiteral("\" not found");
+}
 
 TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm4>()), state_(state), platform_(platform),
@@ -76,8 +129,26 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
     auto* thumbStyle = new SmallestThumbStyle(QApplication::style()->name());
     thumbStyle->setParent(ui->ScrollBar);
     ui->ScrollBar->setStyle(thumbStyle);
+    for (QWidget* button : std::initializer_list<QWidget*>{ui->AcceptBitBtn, ui->CloseBitBtn}) {
+        auto* focusStyle = new FocusFrameStyle(QApplication::style()->name());
+        focusStyle->setParent(button);
+        button->setStyle(focusStyle);
+    }
+
+    // Every button, also those with a picture only, is named for a screen reader by its hint.
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             ui->SetStartButton, ui->ClearStartButton, ui->GoToStartButton, ui->SetFinishButton,
+             ui->ClearFinishButton, ui->GoToFinishButton, ui->SearchButton, ui->AcceptBitBtn,
+             ui->CloseBitBtn})
+        button->setAccessibleName(button->statusTip());
+    ui->SearchEdit->setAccessibleName(ui->Label1->text());
+    ui->SearchEdit->setAccessibleDescription(ui->SearchEdit->statusTip());
+    ui->Label1->setBuddy(ui->SearchEdit);
+    // Enter in the search field searches instead of pressing the default button.
+    ui->SearchEdit->installEventFilter(this);
 
     THexViewer* grid = ui->HexViewer1;
+    grid->setAccessibleName(QStringLiteral("Bytes of the file"));
     grid->setPlatform(platform);
     grid->setFont(courier);
     grid->setDefaultRowHeight(17);
@@ -85,6 +156,7 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
     grid->OnDrawCell = [this](QPainter& painter, int column, int row, const QRect& rect) {
         HexViewer1DrawCell(painter, column, row, rect);
     };
+    grid->OnDescribeCell = [this](int column, int row) { return describeMarks(column, row); };
 
     connect(grid, &THexViewer::Click, this, &TForm4::ReposScrollBar);
     connect(grid, &THexViewer::DblClick, this, &TForm4::HexViewer1DblClick);
@@ -104,6 +176,45 @@ TForm4::TForm4(AppState& state, Platform& platform, Host& mainWindow, QWidget* p
 }
 
 TForm4::~TForm4() = default;
+
+bool TForm4::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->SearchEdit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            SearchButtonClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString TForm4::describeMarks(int column, int row) const {
+    const Position position = cellPosition(ui->HexViewer1->Offset(), column, row);
+    QStringList words;
+    for (Marking marking : markingsAt(position, picks_, lastHit())) {
+        switch (marking) {
+        case Marking::LastFound:
+            words << QStringLiteral("last search hit");
+            break;
+        case Marking::Start:
+            words << QStringLiteral("chosen start");
+            break;
+        case Marking::Finish:
+            words << QStringLiteral("chosen finish");
+            break;
+        case Marking::StartIsFinish:
+            break; // already said by the two above
+        }
+    }
+    return words.join(QStringLiteral(", "));
+}
+
+bool TForm4::cursorHoldsByte() const {
+    const THexViewer* grid = ui->HexViewer1;
+    const int index = (grid->Row() - 1) * kRowBytes + (grid->Col() - 1);
+    return index < static_cast<int>(grid->Size()) && cursorPosition() < state_.SourceFileSize;
+}
 
 THexViewer* TForm4::HexViewer1() const {
     return ui->HexViewer1;
@@ -170,13 +281,17 @@ void TForm4::SetPositionLabels() {
 }
 
 void TForm4::SetButtonStates() {
-    ui->SetStartButton->setEnabled(!picks_.startSet);
+    // An empty file has no byte to set.
+    const bool bytes = state_.SourceFileSize > 0;
+    ui->SetStartButton->setEnabled(!picks_.startSet && bytes);
     ui->GoToStartButton->setEnabled(picks_.startSet);
     ui->ClearStartButton->setEnabled(picks_.startSet);
-    ui->SetFinishButton->setEnabled(!picks_.finishSet);
+    ui->SetFinishButton->setEnabled(!picks_.finishSet && bytes);
     ui->GoToFinishButton->setEnabled(picks_.finishSet);
     ui->ClearFinishButton->setEnabled(picks_.finishSet);
-    ui->AcceptBitBtn->setEnabled(true);
+    // Only a range of bytes the file holds can be accepted (the main window may have brought
+    // positions past the end of this file).
+    ui->AcceptBitBtn->setEnabled(rangeInFile(acceptedRange(picks_), state_.SourceFileSize));
 }
 
 void TForm4::AdjustRowHeader() {
@@ -219,8 +334,9 @@ bool TForm4::HexViewer1SelectCell(int column, int row) {
     const THexViewer* grid = ui->HexViewer1;
     if (!canSelectCell(grid->Offset(), column, row, state_.SourceFileSize))
         return false;
-    ui->CharLabel->setText(
-        QString::fromLatin1(charAt(grid->page().texts[static_cast<std::size_t>(row - 1)], column)));
+    // The character as the text column draws it.
+    ui->CharLabel->setText(QString::fromLatin1(
+        shownText(charAt(grid->page().texts[static_cast<std::size_t>(row - 1)], column))));
     ui->CharLabel->adjustSize();
     return true;
 }
@@ -256,6 +372,8 @@ void TForm4::HexViewer1DrawCell(QPainter& painter, int column, int row, const QR
 }
 
 void TForm4::HexViewer1DblClick() {
+    if (!cursorHoldsByte())
+        return;
     picks_.doubleClick(cursorPosition());
     SetPositionLabels();
     ui->HexViewer1->update();
@@ -263,6 +381,8 @@ void TForm4::HexViewer1DblClick() {
 }
 
 void TForm4::SetStartButtonClick() {
+    if (!cursorHoldsByte())
+        return;
     picks_.setStart(cursorPosition());
     ui->HexViewer1->update();
     SetButtonStates();
@@ -270,6 +390,8 @@ void TForm4::SetStartButtonClick() {
 }
 
 void TForm4::SetFinishButtonClick() {
+    if (!cursorHoldsByte())
+        return;
     picks_.setFinish(cursorPosition());
     ui->HexViewer1->update();
     SetButtonStates();
@@ -304,6 +426,8 @@ void TForm4::GoToFinishButtonClick() {
 
 void TForm4::AcceptBitBtnClick() {
     const AcceptedRange range = acceptedRange(picks_);
+    if (!rangeInFile(range, state_.SourceFileSize))
+        return; // the default button, pressed by Enter while disabled
     main_.setFieldText(Field::StartDec, toDec(range.start));
     main_.setFieldText(Field::OffsetDec, toDec(range.lengthValue));
     main_.setFieldText(Field::StartHex, toHex(range.start));
@@ -323,7 +447,7 @@ void TForm4::SearchButtonClick() {
     const Position from = cursorPosition();
     grid->CloseFile();
     const SearchResult result = searchFile(platform_, state_.SourceFileName, state_.SourceFileSize,
-                                           from, lastHit(), text.toStdU16String());
+                                           from, lastHit(), text.toStdU16String(), qtSameCase);
     if (result.outcome == SearchOutcome::CannotOpen) {
         prompts().messageBox(this, BoxKind::Error,
                              QStringLiteral("The source file ") + nameText(state_.SourceFileName) +
@@ -338,6 +462,10 @@ void TForm4::SearchButtonClick() {
         at = result.position;
         state_.LastFound.position = at;
         state_.LastFound.made = true;
+        state_.LastFound.utf8 = result.utf8;
+        ui->StatusBar1->clearMessage();
+    } else {
+        ui->StatusBar1->showMessage(notFoundText(text));
     }
     grid->setFileName(state_.SourceFileName);
     grid->setOffset(at);

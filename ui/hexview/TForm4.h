@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <vector>
 
 class QPainter;
 class QScrollBar;
@@ -58,8 +59,15 @@ public Q_SLOTS:
     // Finds the text of SearchEdit from the cursor on and shows the hit.
     void SearchButtonClick();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool HexViewer1SelectCell(int column, int row);
+    // The window's marks on a byte cell in words, for a screen reader.
+    QString describeMarks(int column, int row) const;
+    // Whether the cursor cell holds a byte of the file: only such a cell can be chosen or set.
+    bool cursorHoldsByte() const;
     void HexViewer1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
     void SetButtonStates();
     void SetPositionLabels();
@@ -72,6 +80,13 @@ private:
     Host& main_;
     Picks picks_;
 };
+
+// The characters of the same case as `c` by Qt's simple case mapping (those whose upper case is
+// c's), for the search's UTF-8 form.
+std::vector<char32_t> qtSameCase(char32_t c);
+
+// The status bar's word after a search that found nothing.
+QString notFoundText(const QString& text);
 
 // Draws a cell's text over its filled rectangle: alignment 0 left, 1 right, 2 centred.
 void DrawField(const QString& text, const QRect& rect, QPainter& painter, const QFont& font,

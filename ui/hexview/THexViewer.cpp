@@ -1,9 +1,12 @@
 #include "ui/hexview/THexViewer.h"
 
+#include "core/Numbers.h"
+#include "ui/hexview/HexViewerAccessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
 
 namespace kestrine {
 
@@ -15,6 +18,7 @@ constexpr int kLine = 1;
 } // namespace
 
 THexViewer::THexViewer(QWidget* parent) : QWidget(parent), platform_(&Platform::system()) {
+    installAccessibleHexGrid();
     QFont::insertSubstitutions(QStringLiteral("Courier New"),
                                {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
                                 QStringLiteral("DejaVu Sans Mono")});
@@ -97,6 +101,66 @@ void THexViewer::showPage(const HexPage& page) {
         cells_[r][kTextColumn] = QString::fromLatin1(page.texts[r - 1]);
     }
     update();
+    // The cursor stays on a byte: a page that ends before it takes it to the page's last byte.
+    const int index = (row_ - 1) * kRowBytes + (col_ - 1);
+    if (page.size > 0 && index >= page.size &&
+        setCursorCell((page.size - 1) % kRowBytes + 1, (page.size - 1) / kRowBytes + 1))
+        return;
+    announceCursor();
+}
+
+QString THexViewer::shownCellText(int column, int row) const {
+    if (column != kTextColumn || row < 1 || row >= kGridRows)
+        return cells_[row][column];
+    return QString::fromLatin1(shownText(page_.texts[static_cast<std::size_t>(row - 1)]));
+}
+
+QString THexViewer::accessibleCellName(int column, int row) const {
+    if (column < 0 || column >= kGridColumns || row < 0 || row >= kGridRows)
+        return {};
+    if (row == 0)
+        return column == kTextColumn ? QStringLiteral("Text") : cells_[0][column];
+    if (column == 0)
+        return cells_[row][0];
+    const QString at = QString::fromStdString(toHex(cellPosition(offset_, 1, row)));
+    if (column == kTextColumn)
+        return at + QStringLiteral(" text: ") + shownCellText(column, row);
+    const QString value = cells_[row][column];
+    return QString::fromStdString(toHex(cellPosition(offset_, column, row))) +
+           QStringLiteral(": ") + (value.isEmpty() ? QStringLiteral("no byte") : value);
+}
+
+QString THexViewer::accessibleCellDescription(int column, int row) const {
+    if (column < 1 || column > 16 || row < 1 || row >= kGridRows || cells_[row][column].isEmpty())
+        return {};
+    QStringList words;
+    if (OnDescribeCell)
+        if (const QString marks = OnDescribeCell(column, row); !marks.isEmpty())
+            words << marks;
+    const std::string text = page_.texts[static_cast<std::size_t>(row - 1)];
+    const QString character = QString::fromLatin1(shownText(charAt(text, column)));
+    words << (character == QStringLiteral(" ") ? QStringLiteral("character space")
+                                               : QStringLiteral("character ") + character);
+    return words.join(QStringLiteral(", "));
+}
+
+void THexViewer::announceCursor() {
+    if (!hasFocus() || !QAccessible::isActive())
+        return;
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(accessibleChildIndex(col_, row_));
+    QAccessible::updateAccessibility(&event);
+}
+
+void THexViewer::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update(cellRect(col_, row_));
+    announceCursor();
+}
+
+void THexViewer::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update(cellRect(col_, row_));
 }
 
 void THexViewer::setCellText(int column, int row, const QString& text) {
@@ -152,6 +216,7 @@ bool THexViewer::setCursorCell(int column, int row) {
     col_ = column;
     row_ = row;
     update(cellRect(col_, row_));
+    announceCursor();
     Q_EMIT Click();
     return true;
 }
@@ -181,18 +246,23 @@ void THexViewer::paintEvent(QPaintEvent* event) {
                 painter.drawLine(cell.topLeft(), cell.bottomLeft());
             }
             painter.setPen(text);
-            painter.drawText(cell.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, cells_[r][c]);
-            if (cursor && hasFocus()) {
-                QStyleOptionFocusRect focus;
-                focus.initFrom(this);
-                focus.rect = cell;
-                focus.backgroundColor = background;
-                style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
-            }
+            painter.drawText(cell.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                             shownCellText(c, r));
             if (OnDrawCell) {
                 painter.save();
                 painter.setClipRect(cell);
                 OnDrawCell(painter, c, r, cell);
+                painter.restore();
+            }
+            // After the window's marks, so that the focus shows on a marked byte too: a black
+            // and a white frame, one of which stands out on any colour.
+            if (cursor && hasFocus()) {
+                painter.save();
+                painter.setBrush(Qt::NoBrush);
+                painter.setPen(QPen(Qt::black, 1));
+                painter.drawRect(cell.adjusted(0, 0, -1, -1));
+                painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+                painter.drawRect(cell.adjusted(1, 1, -2, -2));
                 painter.restore();
             }
         }
@@ -222,6 +292,12 @@ void THexViewer::keyPressEvent(QKeyEvent* event) {
         setOffset(offset_ < kPageBytes ? 0 : offset_ - kPageBytes);
     }
     Q_EMIT KeyDown(key, mods);
+    // The double click's picking rules without a mouse.
+    if (key == Qt::Key_Space && (mods & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        Q_EMIT DblClick();
+        event->accept();
+        return;
+    }
 
     int c = col_;
     int r = row_;
@@ -232,7 +308,7 @@ void THexViewer::keyPressEvent(QKeyEvent* event) {
             c = 1, r = 1;
             break;
         case Qt::Key_End:
-            c = kGridColumns - 1, r = kGridRows - 1;
+            c = kTextColumn - 1, r = kGridRows - 1; // the text column takes no cursor
             break;
         case Qt::Key_PageUp:
             r = 1;
@@ -267,7 +343,7 @@ void THexViewer::keyPressEvent(QKeyEvent* event) {
             c = 1;
             break;
         case Qt::Key_End:
-            c = kGridColumns - 1;
+            c = kTextColumn - 1;
             break;
         default:
             moves = false;

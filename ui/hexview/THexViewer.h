@@ -58,14 +58,26 @@ public:
     // The cell under a point, or (-1, -1).
     QPoint cellAt(const QPoint& point) const;
 
+    // The text drawn in a cell: the row's text with every character as one glyph (shownText).
+    QString shownCellText(int column, int row) const;
+
+    // What a screen reader is told of the grid cell (column, row): the name ("1F4: 4B" for a
+    // byte, the row's text for the text column, the caption or position of a header) and the
+    // description (the window's marks, then the byte's character).
+    QString accessibleCellName(int column, int row) const;
+    QString accessibleCellDescription(int column, int row) const;
+
     // The window's answer to a cursor move (OnSelectCell); the text column is refused anyway.
     std::function<bool(int column, int row)> OnSelectCell;
+    // The window's words for a byte cell's marks, for a screen reader ("start", "finish").
+    std::function<QString(int column, int row)> OnDescribeCell;
     // Runs after the grid has drawn a cell (OnDrawCell).
     std::function<void(QPainter& painter, int column, int row, const QRect& rect)> OnDrawCell;
 
 Q_SIGNALS:
     // A click on a cell, or any move of the cursor cell.
     void Click();
+    // A double click, or the space key: the window's picking rules on the cursor cell.
     void DblClick();
     // Raised after the paging keys and before the cursor moves.
     void KeyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -76,10 +88,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     QSize sizeHint() const override;
 
 private:
     void showPage(const HexPage& page);
+    // Tells a screen reader that the focus is on the cursor cell (a move, or a new page under
+    // it).
+    void announceCursor();
 
     Platform* platform_;
     std::string fileName_;

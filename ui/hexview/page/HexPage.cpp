@@ -55,13 +55,26 @@ Position cellPosition(Position offset, int column, int row) {
 bool canSelectCell(Position offset, int column, int row, Position sourceFileSize) {
     if (column < 1 || column > 16 || row < 1 || row > 16)
         return false;
-    return cellPosition(offset, column, row) <= sourceFileSize;
+    return cellPosition(offset, column, row) < sourceFileSize;
 }
 
 std::string charAt(const std::string& rowText, int column) {
     if (column < 1 || static_cast<std::size_t>(column) > rowText.size())
         return {};
     return rowText.substr(static_cast<std::size_t>(column - 1), 1);
+}
+
+char shownCharacter(char latin1) {
+    const auto b = static_cast<unsigned char>(latin1);
+    if (b < 0x20 || (b >= 0x7F && b <= 0x9F))
+        return ' ';
+    return b == 0xAD ? '-' : latin1;
+}
+
+std::string shownText(std::string text) {
+    for (char& c : text)
+        c = shownCharacter(c);
+    return text;
 }
 
 std::array<std::string, 16> columnCaptions(int low) {
@@ -188,6 +201,11 @@ AcceptedRange acceptedRange(const Picks& picks) {
     if (__builtin_sub_overflow(finish, start, &length))
         length = std::numeric_limits<Position>::max();
     return {start, length};
+}
+
+bool rangeInFile(const AcceptedRange& range, Position sourceFileSize) {
+    return range.start >= 0 && range.lengthValue >= 0 && range.start < sourceFileSize &&
+           range.lengthValue < sourceFileSize - range.start;
 }
 
 ScrollSetup scrollSetup(Position sourceFileSize, int clientHeight, int arrowHeight,

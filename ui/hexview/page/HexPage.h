@@ -50,12 +50,21 @@ std::string rowHeaderText(Position position);
 // overflowing near the largest position.
 Position cellPosition(Position offset, int column, int row);
 
-// The viewer's selection rule: a byte cell whose position is at most the file size (the cell
-// just past the last byte included). Never the text column or a header cell.
+// The viewer's selection rule: a byte cell whose position lies inside the file, below its size
+// (not the cell just past the last byte, which holds none). Never the text column or a header
+// cell.
 bool canSelectCell(Position offset, int column, int row, Position sourceFileSize);
 
 // The character at place `column` (from 1) of a row's Latin-1 text; empty when shorter.
 std::string charAt(const std::string& rowText, int column);
+
+// The character drawn for a character of a row's Latin-1 text: every byte value shows as one
+// glyph of its own width. The controls U+007F to U+009F (one of which, U+0085, breaks the line
+// and others of which end the text's drawing) show as the space the bytes below 0x20 show as;
+// the soft hyphen U+00AD, which draws nothing outside a line break, as "-".
+char shownCharacter(char latin1);
+// The row's text as drawn, character for character.
+std::string shownText(std::string text);
 
 // Captions of the 16 byte columns when the first column's positions end in hex digit `low`.
 std::array<std::string, 16> columnCaptions(int low);
@@ -112,6 +121,9 @@ struct AcceptedRange {
 };
 // What Accept writes: the earlier position and the distance; only a start gives length 0.
 AcceptedRange acceptedRange(const Picks& picks);
+// Whether every byte of the range lies in a file of `sourceFileSize` bytes: only such a range
+// is accepted.
+bool rangeInFile(const AcceptedRange& range, Position sourceFileSize);
 
 // The scroll bar over a file: enabled only for 256 < size <= 2^31 - 1.
 struct ScrollSetup {
