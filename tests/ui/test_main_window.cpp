@@ -1118,6 +1118,146 @@ private Q_SLOTS:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 20).join('\n')));
     }
 
+    // The whole road by keys alone, on the real windows and through the real modal loops:
+    // browse, derive the destination, step, maximum, the viewer, Copy, Settings, About.
+    void wholeRoadByKeysAlone() {
+        const QString source = makeFile("road.bin", 1000);
+        start();
+        int mouseEvents = 0;
+        struct MouseCounter : QObject {
+            int* count;
+            bool eventFilter(QObject*, QEvent* event) override {
+                const QEvent::Type t = event->type();
+                *count += t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease ||
+                          t == QEvent::MouseButtonDblClick;
+                return false;
+            }
+        } counter;
+        counter.count = &mouseEvents;
+        qApp->installEventFilter(&counter);
+        // Tab (and Shift+Tab when `back`) until `name` has the focus.
+        auto tabTo = [&](const QString& name, bool back = false) {
+            for (int i = 0; i < 40 && QApplication::focusWidget()->objectName() != name; ++i)
+                QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab);
+            return QApplication::focusWidget()->objectName() == name;
+        };
+        auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), key, mods);
+        };
+
+        fake->choices.push_back({source, std::nullopt});
+        QVERIFY(tabTo("GetSourceSpeedButton"));
+        press(Qt::Key_Space);
+        QCOMPARE(text("SourceFileEdit"), source);
+        QVERIFY(tabTo("CopySourceFileButton"));
+        press(Qt::Key_Space);
+        QCOMPARE(text("DestFileEdit"), dir->filePath("road2.bin"));
+        QVERIFY(tabTo("StartDecEdit"));
+        press(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "10");
+        QVERIFY(tabTo("IncPosButton"));
+        press(Qt::Key_Space); // the button steps, and leaves the focus in the field
+        QCOMPARE(focused(), edit("StartDecEdit"));
+        press(Qt::Key_Up);
+        QCOMPARE(text("StartDecEdit"), "12");
+        QVERIFY(tabTo("OffsetDecEdit"));
+        press(Qt::Key_Up);
+        QVERIFY(tabTo("SetOffsetMaxButton"));
+        press(Qt::Key_Space);
+        QCOMPARE(text("OffsetDecEdit"), "987");
+        QCOMPARE(text("OffsetHexEdit"), "3DB");
+
+        // The viewer: its grid has the focus; the cursor moves by keys, and Tab and Enter
+        // reach its buttons.
+        bool viewerButtons = false;
+        testing::ScriptedOpener opener;
+        opener.script = [&](TForm4& viewer) {
+            QCOMPARE(QApplication::focusWidget(), viewer.HexViewer1());
+            press(Qt::Key_Home, Qt::ControlModifier);
+            press(Qt::Key_Right);
+            press(Qt::Key_Right);
+            viewerButtons = tabTo("SetStartButton");
+            if (!viewerButtons)
+                return;
+            press(Qt::Key_Space);
+            QVERIFY(tabTo("HexViewer1", true));
+            press(Qt::Key_Down);
+            QVERIFY(tabTo("SetFinishButton"));
+            press(Qt::Key_Space);
+            QVERIFY(tabTo("AcceptBitBtn"));
+            press(Qt::Key_Return);
+        };
+        setWindowOpener(&opener);
+        QVERIFY(tabTo("HexViewButton"));
+        press(Qt::Key_Space);
+        setWindowOpener(nullptr);
+        QCOMPARE(opener.runs, 1);
+        form->activateWindow(); // what the window manager does when the viewer goes
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTRY_VERIFY(QApplication::focusWidget() && focused()->window() == form.get());
+        QEXPECT_FAIL("", "the viewer's buttons take no focus yet", Continue);
+        QVERIFY(viewerButtons);
+        if (viewerButtons) {
+            // Start at byte 2 and finish one row below: 17 bytes after it.
+            QCOMPARE(text("StartDecEdit"), "2");
+            QCOMPARE(text("OffsetDecEdit"), "16");
+        }
+
+        const QString start = text("StartDecEdit"), length = text("OffsetDecEdit");
+        press(Qt::Key_C, Qt::AltModifier); // a mnemonic clicks after a moment, as on screen
+        QTRY_VERIFY(log().contains("Copying finished."));
+        const auto all = testing::readFile(source.toStdString());
+        const auto copied = testing::readFile(dir->filePath("road2.bin").toStdString());
+        const int from = start.toInt(), count = length.toInt() + 1;
+        QCOMPARE(copied, std::vector<char>(all.begin() + from, all.begin() + from + count));
+
+        // Settings: Esc leaves it as Exit without Save does.
+        bool settingsShown = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* settings = testing::shownWindow<TSettingsForm>();
+            settingsShown = settings && QTest::qWaitForWindowActive(settings);
+            if (settings)
+                QTest::keyClick(settings->focusWidget() ? settings->focusWidget() : settings,
+                                Qt::Key_Escape);
+        });
+        press(Qt::Key_S, Qt::AltModifier);
+        QVERIFY(settingsShown);
+        QVERIFY(!testing::shownWindow<TSettingsForm>());
+        form->activateWindow(); // the window manager's part
+        QTRY_COMPARE(QApplication::activeWindow(), form.get());
+
+        // About: the links are reached by Tab, OK by Enter.
+        QStringList aboutFocus;
+        QTimer poll;
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, form.get(), [&] {
+            auto* about = testing::shownWindow<TAboutBox>();
+            if (!about || !about->isActiveWindow())
+                return;
+            poll.stop();
+            for (int i = 0; i < 3; ++i) {
+                QTest::keyClick(about->focusWidget(), Qt::Key_Tab);
+                aboutFocus << about->focusWidget()->objectName();
+            }
+            QTest::keyClick(about->focusWidget(), Qt::Key_Return);
+            if (about->isVisible())
+                about->reject();
+        });
+        poll.start();
+        press(Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(!poll.isActive());
+        QCOMPARE(aboutFocus, (QStringList{"DonateLabel2", "URLLabel", "OKButton"}));
+        QVERIFY(!testing::shownWindow<TAboutBox>());
+        QVERIFY(fake->urls.empty());
+        form->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), form.get());
+
+        press(Qt::Key_X, Qt::AltModifier);
+        QVERIFY(!form->isVisible());
+        qApp->removeEventFilter(&counter);
+        QCOMPARE(mouseEvents, 0);
+    }
+
     void hints() {
         start();
         auto* status = w<QStatusBar>("StatusBar1");

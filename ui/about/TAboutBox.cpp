@@ -67,6 +67,8 @@ TAboutBox::TAboutBox(const AppState& state, QWidget* parent, QStatusBar* hints)
     }
     setTabOrder(ui->DonateLabel2, ui->URLLabel);
     setTabOrder(ui->URLLabel, ui->OKButton);
+    // Enter at once is OK, as in any box, not a visit to the donation page.
+    ui->OKButton->setFocus();
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
