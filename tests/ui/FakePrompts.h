@@ -68,6 +68,8 @@ public:
         }
         return c.file;
     }
+    bool helpViewer = true; // whether the desktop has a viewer for the help file
+    bool hasViewerFor(const QString&) override { return helpViewer; }
     bool openUrl(const QUrl& url) override {
         urls.push_back(url);
         return true;

@@ -298,6 +298,39 @@ private Q_SLOTS:
                     clean.calls.size(), points, failures);
     }
 
+    // The desktop's own answer: no viewer in empty folders, one where an application's entry
+    // names the help file's type.
+    void helpViewerAsTheDesktopKnowsIt_data() {
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("no viewer") << false;
+        QTest::newRow("xchm") << true;
+    }
+    void helpViewerAsTheDesktopKnowsIt() {
+        QFETCH(bool, listed);
+        QTemporaryDir xdg;
+        // The file types stay known; only the applications are the test's.
+        QVERIFY(QFile::link("/usr/share/mime", xdg.filePath("mime")));
+        if (listed) {
+            // What an installed viewer brings: its desktop entry, naming the type.
+            QDir(xdg.path()).mkpath("applications");
+            QFile entry(xdg.filePath("applications/viewer.desktop"));
+            QVERIFY(entry.open(QIODevice::WriteOnly));
+            entry.write("[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\n"
+                        "MimeType=application/vnd.ms-htmlhelp;\n");
+        }
+        const char* names[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS",
+                               "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"};
+        QByteArray saved[5];
+        for (int i = 0; i < 5; ++i) {
+            saved[i] = qgetenv(names[i]);
+            i < 4 ? void(qputenv(names[i], xdg.path().toUtf8())) : void(qunsetenv(names[i]));
+        }
+        const bool found = systemPrompts().hasViewerFor(xdg.filePath("Kestrine.chm"));
+        for (int i = 0; i < 5; ++i)
+            saved[i].isEmpty() ? void(qunsetenv(names[i])) : void(qputenv(names[i], saved[i]));
+        QCOMPARE(found, listed);
+    }
+
     void f1AndAboutFromTheMainWindow() {
         TForm1 form(*state, *platform);
         form.Init();
@@ -307,6 +340,15 @@ private Q_SLOTS:
         QTest::keyClick(&form, Qt::Key_F1);
         QCOMPARE(fake->urls, helpOpened());
         QCOMPARE(helpOnDisk(), chm);
+        // Without a viewer the desktop would do nothing: a box says what to install.
+        fake->urls.clear();
+        fake->helpViewer = false;
+        QTest::keyClick(&form, Qt::Key_F1);
+        QVERIFY(fake->urls.empty());
+        QCOMPARE(fake->boxes.size(), std::size_t(1));
+        QCOMPARE(fake->boxes[0].kind, BoxKind::Information);
+        QCOMPARE(fake->boxes[0].text, kNoHelpViewerText);
+        fake->boxes.clear();
 
         auto* about = form.findChild<QAction*>("About1");
         QVERIFY(about && about->isEnabled());
@@ -343,8 +385,8 @@ private Q_SLOTS:
         QVERIFY(!box.windowIcon().isNull());
         box.close();
 
-        // A colour saved meanwhile shows at the next showing: 0, 0, 128 gives white text and
-        // a light shade of 0, 0, 234.
+        // A colour saved meanwhile shows at the next showing: 0, 0, 128 gives white text, and
+        // its light shade 0, 0, 234 would not read on navy: the nearest shade of it that does.
         state->Settings.FormColour = 0x800000;
         box.show();
         QCOMPARE(box.palette().color(QPalette::Window), QColor(0, 0, 128));
@@ -352,7 +394,32 @@ private Q_SLOTS:
                  Qt::white);
         for (const char* name : {"ProductName", "URLLabel", "DonateLabel2"})
             QCOMPARE(box.findChild<QLabel*>(name)->palette().color(QPalette::WindowText),
-                     QColor(0, 0, 234));
+                     QColor(0x79, 0x79, 0xFF));
+
+        // The links are reached by Tab in reading order, show the focus, and follow on Enter
+        // and Space.
+        box.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&box));
+        auto* donate = box.findChild<QLabel*>("DonateLabel2");
+        auto* url = box.findChild<QLabel*>("URLLabel");
+        auto* ok = box.findChild<QPushButton*>("OKButton");
+        ok->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, (QStringList{"DonateLabel2", "URLLabel", "OKButton"}));
+        for (QLabel* link : {donate, url}) {
+            const QImage plain = link->grab().toImage();
+            link->setFocus(Qt::TabFocusReason);
+            QVERIFY(link->grab().toImage() != plain);
+            QCOMPARE(link->accessibleName(), link->text());
+        }
+        QTest::keyClick(donate, Qt::Key_Return);
+        QTest::keyClick(url, Qt::Key_Space);
+        QCOMPARE(fake->urls, (std::vector<QUrl>{QUrl(kDonationAddress), QUrl(kWebsiteAddress)}));
+        fake->urls.clear();
 
         for (const char* name : {"URLLabel", "DonateLabel2"}) {
             auto* link = box.findChild<QLabel*>(name);

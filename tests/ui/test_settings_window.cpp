@@ -7,6 +7,7 @@
 #include "tests/ui/FreshRun.h"
 #include "ui/common/DirectoryChooser.h"
 #include "ui/common/FileNameText.h"
+#include "ui/common/WindowLook.h"
 #include "ui/main/TForm1.h"
 #include "ui/settings/FileTypeList.h"
 #include "ui/settings/TSettingsForm.h"
@@ -143,7 +144,7 @@ private Q_SLOTS:
 
     void shownFromTheSettings() {
         open("PrefDestPathSwitch=1\nPrefDestPath=/d\n");
-        QCOMPARE(QApplication::focusWidget(), w("LastSourceCheckBox"));
+        QCOMPARE(QApplication::focusWidget(), w("ValueListEditor1"));
         QCOMPARE(settings->size(), QSize(446, 418));
         QCOMPARE(settings->windowTitle(), "Settings");
         QCOMPARE(rows(), (QStringList{"All Files=*.*", "Programs=*.exe", "Zip Files=*.zip"}));
@@ -158,24 +159,40 @@ private Q_SLOTS:
         QCOMPARE(w("Label1")->palette().color(QPalette::WindowText), QColor(49, 99, 154));
         QCOMPARE(w("PrefDestPathEdit")->palette().color(QPalette::Text),
                  QApplication::palette().color(QPalette::Text));
-        // The disabled edit looks disabled.
-        const QPalette system = QApplication::palette();
-        QVERIFY(system.color(QPalette::Disabled, QPalette::Text) != system.color(QPalette::Text));
-        for (QPalette::ColorRole role : {QPalette::Text, QPalette::Base})
-            QCOMPARE(w("PrefSourcePathEdit")->palette().color(QPalette::Disabled, role),
-                     system.color(QPalette::Disabled, role));
+        // The disabled edit looks disabled, and can still be read.
+        const QPalette own = w("PrefSourcePathEdit")->palette();
+        const double enabled = contrastRatio(own.color(QPalette::Active, QPalette::Text),
+                                             own.color(QPalette::Active, QPalette::Base));
+        const double disabled = contrastRatio(own.color(QPalette::Disabled, QPalette::Text),
+                                              own.color(QPalette::Disabled, QPalette::Base));
+        QVERIFY2(disabled >= 4.5 && disabled < enabled, qPrintable(QString::number(disabled)));
 
-        const QStringList order = {
-            "LastSourceCheckBox",      "CloseBitBtn",          "ValueListEditor1",
-            "LastDestCheckBox",        "SaveBitBtn",           "PrefDestPathEdit",
-            "PrefSourcePathCheckBox",  "PrefDestPathCheckBox", "FormColourButton",
-            "DefaultFormColourButton", "AddFileTypeButton",    "DeleteFileTypeButton"};
+        // Reading order, row by row; the folder buttons and the list take the focus, show it,
+        // and the buttons are named by their hints.
+        const QStringList order = {"ValueListEditor1",
+                                   "AddFileTypeButton",
+                                   "DeleteFileTypeButton",
+                                   "LastSourceCheckBox",
+                                   "FormColourButton",
+                                   "LastDestCheckBox",
+                                   "DefaultFormColourButton",
+                                   "PrefSourcePathCheckBox",
+                                   "PrefDestPathCheckBox",
+                                   "PrefDestPathEdit",
+                                   "GetDestPathButton",
+                                   "SaveBitBtn",
+                                   "CloseBitBtn"};
         w<QPushButton>("SaveBitBtn")->setEnabled(true); // only enabled controls take the focus
-        w("LastSourceCheckBox")->setFocus();
+        for (const char* name : {"GetSourcePathButton", "GetDestPathButton"})
+            QCOMPARE(w(name)->accessibleName(), "Directory browser.");
+        w("CloseBitBtn")->setFocus();
         QStringList visited;
-        for (int i = 0; i < order.size(); ++i) {
-            visited << QApplication::focusWidget()->objectName();
+        for (const QString& name : order) {
+            const QImage plain = w(name)->grab().toImage();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+            QVERIFY2(w(name)->grab().toImage() != plain,
+                     qPrintable(name + " shows no focus " + visited.join(",")));
         }
         QCOMPARE(visited, order);
         for (QWidget* child : settings->findChildren<QWidget*>())
@@ -324,8 +341,10 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("status");     // main window's status bar
         QTest::addColumn<unsigned>("stored");
         const QColor light(215, 228, 242);
-        QTest::newRow("choose, Exit") << QStringList{"choose 000080", "exit"} << light
-                                      << QColor(Qt::white) << QColor(0, 0, 64) << 0xFF00001Cu;
+        // White would not read on the stored colour put back: the nearest grey that does.
+        QTest::newRow("choose, Exit")
+            << QStringList{"choose 000080", "exit"} << light << QColor(0x65, 0x65, 0x65)
+            << QColor(0, 0, 64) << 0xFF00001Cu;
         QTest::newRow("choose, Save, choose, Exit")
             << QStringList{"choose 000080", "save", "choose 000000", "exit"} << QColor(Qt::black)
             << QColor(Qt::white) << QColor(Qt::white) << 0x800000u;
@@ -371,6 +390,24 @@ private Q_SLOTS:
         QCOMPARE(mainColour("StatusBar1", QPalette::Window), status);
         QCOMPARE(state->Settings.FormColour, stored);
         settings->close();
+    }
+
+    // Esc that the list does not use leaves the window as Exit does: the previewed colour goes.
+    void escapeLeavesLikeExit_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("check box") << "LastSourceCheckBox";
+        QTest::newRow("list with nothing to undo") << "ValueListEditor1";
+    }
+    void escapeLeavesLikeExit() {
+        QFETCH(QString, focus);
+        open();
+        fake->colours.push_back(QColor(Qt::black));
+        QTest::mouseClick(w("FormColourButton"), Qt::LeftButton);
+        QCOMPARE(form->palette().color(QPalette::Window), QColor(Qt::black));
+        w(focus)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!settings->isVisible());
+        QCOMPARE(form->palette().color(QPalette::Window), QColor(215, 228, 242));
     }
 
     void listKeys() {

@@ -55,7 +55,12 @@ void openHelp(Platform& platform, const std::string& helpFolder, QWidget* owner)
         prompts().errorReport(owner, nameText(generalErrorText(error)));
         return;
     }
-    // What the viewer makes of it is not examined: without one nothing is reported.
+    // Without a viewer the desktop would do nothing at all; the user is told what to install.
+    if (!prompts().hasViewerFor(nameText(path))) {
+        prompts().messageBox(owner, BoxKind::Information, QString::fromLatin1(kNoHelpViewerText));
+        return;
+    }
+    // What the viewer makes of it is not examined.
     prompts().openDocument(nameText(path));
 }
 

@@ -17,6 +17,11 @@ namespace kestrine {
 // The name of the help file in its folder.
 inline constexpr char kHelpFileName[] = "Kestrine.chm";
 
+// Said when the desktop has no viewer for compiled HTML help.
+inline constexpr char kNoHelpViewerText[] =
+    "The manual cannot be shown: no viewer for compiled HTML help (.chm) is installed.\n"
+    "Install one, for example xchm (sudo apt install xchm), and press F1 again.";
+
 // The embedded help file (the resource ":/HelpCHM").
 QByteArray helpResource();
 
@@ -28,7 +33,8 @@ bool ensureHelpFile(Platform& platform, const std::string& path, std::string_vie
                     std::string& error);
 
 // The Help command: HelpFolder + "Kestrine.chm" written when needed and opened; a failure
-// shown in the general error box, and the help then not opened.
+// shown in the general error box, and the help then not opened; without a viewer, a box says
+// what to install.
 void openHelp(Platform& platform, const std::string& helpFolder, QWidget* owner);
 
 } // namespace kestrine

@@ -11,6 +11,7 @@
 #include "ui/common/WindowPlace.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QUrl>
@@ -20,12 +21,6 @@
 namespace kestrine {
 
 namespace {
-
-void setTextColour(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
 
 // The design's face is narrower than the faces installed here; a line that would run into its
 // neighbour is drawn a little condensed instead of being cut.
@@ -62,9 +57,18 @@ TAboutBox::TAboutBox(const AppState& state, QWidget* parent, QStatusBar* hints)
     fitWidth(ui->DonateLabel1, ui->DonateLabel2->x() - ui->DonateLabel1->x());
 
     routeHintsTo(this, hints);
-    // Labels have no click of their own.
-    ui->URLLabel->installEventFilter(this);
-    ui->DonateLabel2->installEventFilter(this);
+    // Labels have no click of their own, nor a place in the tab order: the links get both, and
+    // a frame while they have the focus.
+    for (QLabel* link : {ui->DonateLabel2, ui->URLLabel}) {
+        link->installEventFilter(this);
+        link->setFocusPolicy(Qt::TabFocus);
+        link->setAccessibleName(link->text());
+        link->setAccessibleDescription(link->statusTip());
+    }
+    setTabOrder(ui->DonateLabel2, ui->URLLabel);
+    setTabOrder(ui->URLLabel, ui->OKButton);
+    // Enter at once is OK, as in any box, not a visit to the donation page.
+    ui->OKButton->setFocus();
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -97,7 +101,7 @@ void TAboutBox::FormShow() {
     for (QWidget* label :
          {static_cast<QWidget*>(ui->ProductName), static_cast<QWidget*>(ui->URLLabel),
           static_cast<QWidget*>(ui->DonateLabel2)})
-        setTextColour(label, light);
+        setReadableText(label, QPalette::WindowText, light, QPalette::Window);
 }
 
 void TAboutBox::JumpToURL() {
@@ -109,12 +113,35 @@ void TAboutBox::DonateClick() {
 }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    auto follow = [&] {
         if (watched == ui->URLLabel)
             JumpToURL();
         else if (watched == ui->DonateLabel2)
             DonateClick();
+    };
+    switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            follow();
+        break;
+    case QEvent::KeyPress:
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            follow();
+            return true;
+        default:
+            break;
+        }
+        break;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        if (auto* link = qobject_cast<QLabel*>(watched))
+            link->setFrameShape(event->type() == QEvent::FocusIn ? QFrame::Box : QFrame::NoFrame);
+        break;
+    default:
+        break;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -1,13 +1,17 @@
 #pragma once
-// A number field: takes only the digits of its base, limits what the user puts in to 19
-// decimal or 15 hexadecimal characters, and hands Up and Down to the window as steps.
+// A number field: takes only the digits of its base, however they come (typed, pasted, dropped),
+// limits what the user puts in to 19 decimal or 15 hexadecimal characters, keeps the usual
+// editing shortcuts, and hands Up and Down to the window as steps.
 
 #include <QLineEdit>
 
 #include <functional>
 
+class QContextMenuEvent;
+class QDropEvent;
 class QInputMethodEvent;
 class QKeyEvent;
+class QMouseEvent;
 
 namespace kestrine {
 
@@ -29,15 +33,24 @@ public:
     // hexadecimal digits); the same text again changes nothing.
     void setProgramText(const QString& text);
 
+    // `text` as typing would put it in.
+    QString filteredText(const QString& text) const;
+    // The clipboard's text, filtered and cut to the limit, as one edit that Ctrl+Z takes back.
+    void pasteFiltered();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     int limit() const { return hexadecimal_ ? kHexFieldLimit : kDecimalFieldLimit; }
     char32_t filtered(char32_t c) const;
     // True when the key is consumed here.
     bool filterKey(QKeyEvent* key);
+    void insertFiltered(const QString& text);
 
     bool hexadecimal_ = false;
     std::function<bool(int)> stepper_;

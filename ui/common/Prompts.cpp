@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QUrl>
@@ -172,6 +174,18 @@ public:
 Prompts* installed = nullptr;
 
 } // namespace
+
+bool Prompts::hasViewerFor(const QString& path) {
+    // The desktop's own answer: xdg-open opens a file with the default application of its type.
+    const QString type =
+        QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(5000) || query.exitStatus() != QProcess::NormalExit)
+        return false;
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
 
 void Prompts::openDocument(const QString& path) {
     // The address carries the name's own bytes, also those that are not UTF-8.

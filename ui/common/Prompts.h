@@ -44,6 +44,8 @@ public:
     virtual bool openUrl(const QUrl& url) = 0;
     // Opens a local file with its default application; the result is not examined.
     virtual void openDocument(const QString& path);
+    // Whether the desktop has an application that opens files of this kind.
+    virtual bool hasViewerFor(const QString& path);
     // The colour dialog with its custom colours shown; nothing when cancelled.
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
     // The modal directory chooser, starting at `start`; the folder accepted (absolute, and it

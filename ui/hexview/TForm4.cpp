@@ -367,7 +367,8 @@ void TForm4::HexViewer1DrawCell(QPainter& painter, int column, int row, const QR
     for (Marking marking : markingsAt(position, picks_, lastHit())) {
         const MarkStyle style = markStyle(marking);
         DrawField(grid->cellText(column, row), rect, painter, grid->font(), 0, style.bold,
-                  markColour(style.text), markColour(style.background));
+                  readableOn(markColour(style.text), markColour(style.background)),
+                  markColour(style.background));
     }
 }
 

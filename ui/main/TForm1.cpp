@@ -8,7 +8,6 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/Text.h"
-#include "platform/desktop/FrameExtents.h"
 #include "platform/desktop/HotKey.h"
 #include "settings/SettingsFile.h"
 #include "ui/about/HelpFile.h"
@@ -17,60 +16,28 @@
 #include "ui/common/NumberEdit.h"
 #include "ui/common/WindowLook.h"
 #include "ui/common/WindowOpener.h"
+#include "ui/common/WindowPlace.h"
 #include "ui/hexview/TForm4.h"
 #include "ui/hexview/THexViewer.h"
+#include "ui/main/FileSelection.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QGuiApplication>
 #include <QLayout>
-#include <QMimeData>
-#include <QScreen>
-#include <QStatusTipEvent>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QUrl>
 
-#include <exception>
+#include <array>
 #include <utility>
 
 namespace kestrine {
-
-namespace {
-
-// The name a local file's address stands for, byte for byte: the address carries the bytes
-// percent-encoded, and Qt's own decoding would replace those that are not UTF-8.
-QString localName(const QUrl& url) {
-    if (!url.host().isEmpty())
-        return url.toLocalFile();
-    const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
-    return nameText(QByteArray::fromPercentEncoding(path).toStdString());
-}
-
-// The local names of a drop, or nothing when it holds anything but local files.
-std::optional<QStringList> droppedFiles(const QMimeData* mime) {
-    if (!mime || !mime->hasUrls())
-        return std::nullopt;
-    QStringList names;
-    for (const QUrl& url : mime->urls()) {
-        if (!url.isLocalFile())
-            return std::nullopt;
-        names << localName(url);
-    }
-    if (names.isEmpty())
-        return std::nullopt;
-    return names;
-}
-
-} // namespace
 
 TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), state_(state),
       platform_(platform), ctx_{state, *this, platform} {
     initPictures();
     ui->setupUi(this);
+    log_ = ActivityLogView(ui->RichEdit1);
 
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -81,7 +48,7 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     useWindowFont(this);
     // The menu bar keeps the desktop's own font and colours, as a system menu would.
     ui->MainMenu1->setFont(QApplication::font());
-    ui->MainMenu1->setPalette(QApplication::palette());
+    ui->MainMenu1->setPalette(readableSystemPalette());
     ui->MainMenu1->installEventFilter(this);
     ui->StatusBar1->setAutoFillBackground(true);
     routeHintsTo(this, ui->StatusBar1);
@@ -93,21 +60,24 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
     connect(&ProgressTimer1, &QTimer::timeout, this,
             [this] { guarded([this] { ProgressTimer(ctx_); }); });
 
-    connect(ui->GetSourceSpeedButton, &QToolButton::clicked, this, &TForm1::GetSourceFile);
-    connect(ui->GetDestSpeedButton, &QToolButton::clicked, this, &TForm1::GetDestFile);
-    connect(ui->CopySourceFileButton, &QToolButton::clicked, this,
-            &TForm1::CopySourceFileButtonClick);
-    connect(ui->CopyBitBtn, &QPushButton::clicked, this, &TForm1::CopyBitBtnClick);
-    connect(ui->CloseBitBtn, &QPushButton::clicked, this, &TForm1::ExitProgram);
-    connect(ui->SetPosMinButton, &QToolButton::clicked, this, &TForm1::SetPosMinButtonClick);
-    connect(ui->SetPosMaxButton, &QToolButton::clicked, this, &TForm1::SetPosMaxButtonClick);
-    connect(ui->IncPosButton, &QToolButton::clicked, this, &TForm1::IncPosButtonClick);
-    connect(ui->DecPosButton, &QToolButton::clicked, this, &TForm1::DecPosButtonClick);
-    connect(ui->SetOffsetMinButton, &QToolButton::clicked, this, &TForm1::SetOffsetMinButtonClick);
-    connect(ui->SetOffsetMaxButton, &QToolButton::clicked, this, &TForm1::SetOffsetMaxButtonClick);
-    connect(ui->IncOffsetButton, &QToolButton::clicked, this, &TForm1::IncOffsetButtonClick);
-    connect(ui->DecOffsetButton, &QToolButton::clicked, this, &TForm1::DecOffsetButtonClick);
-    connect(ui->HexViewButton, &QToolButton::clicked, this, &TForm1::HexViewButtonClick);
+    using Handler = void (TForm1::*)();
+    for (const auto& [button, handler] :
+         std::initializer_list<std::pair<QAbstractButton*, Handler>>{
+             {ui->GetSourceSpeedButton, &TForm1::GetSourceFile},
+             {ui->GetDestSpeedButton, &TForm1::GetDestFile},
+             {ui->CopySourceFileButton, &TForm1::CopySourceFileButtonClick},
+             {ui->CopyBitBtn, &TForm1::CopyBitBtnClick},
+             {ui->CloseBitBtn, &TForm1::ExitProgram},
+             {ui->SetPosMinButton, &TForm1::SetPosMinButtonClick},
+             {ui->SetPosMaxButton, &TForm1::SetPosMaxButtonClick},
+             {ui->IncPosButton, &TForm1::IncPosButtonClick},
+             {ui->DecPosButton, &TForm1::DecPosButtonClick},
+             {ui->SetOffsetMinButton, &TForm1::SetOffsetMinButtonClick},
+             {ui->SetOffsetMaxButton, &TForm1::SetOffsetMaxButtonClick},
+             {ui->IncOffsetButton, &TForm1::IncOffsetButtonClick},
+             {ui->DecOffsetButton, &TForm1::DecOffsetButtonClick},
+             {ui->HexViewButton, &TForm1::HexViewButtonClick}})
+        connect(button, &QAbstractButton::clicked, this, handler);
     connect(ui->Exit1, &QAction::triggered, this, &TForm1::ExitProgram);
     connect(ui->Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
     connect(ui->Help1, &QAction::triggered, this, &TForm1::Help);
@@ -144,22 +114,12 @@ TForm1::TForm1(AppState& state, Platform& platform, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-template <typename F> void TForm1::guarded(F&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        reportError(e.what());
-    }
-}
-
 void TForm1::Init() {
     guarded([this] { RestoreRememberedFiles(ctx_, ReadSettings(ctx_)); });
 
     const Settings& settings = state_.Settings;
-    // A window manager asked for the frame has made the native window exist, and Qt places an
-    // existing window by its client area: the stored place is the frame's.
-    const QMargins frame = windowHandle() ? expectedFrameExtents(winId()) : QMargins();
-    move(settings.Left + frame.left(), settings.Top + frame.top());
+    // A stored place (or a larger scale since) may lie off the screens of today.
+    placeOnScreen(this, QPoint(settings.Left, settings.Top));
     applyColours();
     applyFileFilter();
     openDialog1_.filterIndex = settings.FileFilterIndex1;
@@ -167,6 +127,8 @@ void TForm1::Init() {
 
     guarded([this] { ChangeSourceFile(ctx_); });
     show();
+    keepOnScreen(this);
+    takeFileDrops(this, [this](const QStringList& names) { AcceptFiles(names); });
     setAcceptDrops(true);
     // Where the key is taken already, or cannot be taken, F1 stays the menu's shortcut.
     JvApplicationHotKey1->registerF1();
@@ -174,19 +136,14 @@ void TForm1::Init() {
 
 void TForm1::applyColours() {
     const ColourValue colour = state_.Settings.FormColour;
+    log_.setBackground(toQColor(colour));
+    log_.setTextColour(toQColor(ShadeColour(colour, -120)));
     applyWindowColours(this, colour, ui->StatusBar1);
-
-    QPalette log = ui->RichEdit1->palette();
-    log.setColor(QPalette::Base, toQColor(colour));
-    log.setColor(QPalette::Text, toQColor(ShadeColour(colour, -120)));
-    ui->RichEdit1->setPalette(log);
 }
 
 void TForm1::setFormBackground(const QColor& colour) {
+    log_.setBackground(colour);
     applyWindowBackground(this, colour);
-    QPalette log = ui->RichEdit1->palette();
-    log.setColor(QPalette::Base, colour);
-    ui->RichEdit1->setPalette(log);
 }
 
 void TForm1::setFormTextColour(const QColor& colour) {
@@ -204,21 +161,11 @@ void TForm1::applyFileFilter() {
 // ---- Host ----------------------------------------------------------------------------------
 
 QLineEdit* TForm1::editFor(Field field) const {
-    switch (field) {
-    case Field::SourceFile:
-        return ui->SourceFileEdit;
-    case Field::DestFile:
-        return ui->DestFileEdit;
-    case Field::StartDec:
-        return ui->StartDecEdit;
-    case Field::StartHex:
-        return ui->StartHexEdit;
-    case Field::OffsetDec:
-        return ui->OffsetDecEdit;
-    case Field::OffsetHex:
-        return ui->OffsetHexEdit;
-    }
-    return nullptr;
+    // In the order of Field.
+    const std::array<QLineEdit*, 6> edits = {ui->SourceFileEdit, ui->DestFileEdit,
+                                             ui->StartDecEdit,   ui->StartHexEdit,
+                                             ui->OffsetDecEdit,  ui->OffsetHexEdit};
+    return edits.at(static_cast<std::size_t>(field));
 }
 
 std::string TForm1::fieldText(Field field) const {
@@ -228,9 +175,15 @@ std::string TForm1::fieldText(Field field) const {
 void TForm1::setFieldText(Field field, const std::string& text) {
     QLineEdit* edit = editFor(field);
     const QString value = nameText(text);
-    if (auto* number = qobject_cast<NumberEdit*>(edit))
+    if (auto* number = qobject_cast<NumberEdit*>(edit)) {
+        // A value the program writes keeps its partner in step, focused or not (a refusal
+        // writes the bound into an unfocused field); the partner the step writes only follows.
+        const std::optional<Field> outer = programWrite_;
+        if (!inStep_)
+            programWrite_ = field;
         number->setProgramText(value);
-    else if (edit->text() != value)
+        programWrite_ = outer;
+    } else if (edit->text() != value)
         edit->setText(value);
 }
 
@@ -247,37 +200,18 @@ void TForm1::reportError(const std::string& message) {
 }
 
 void TForm1::appendLog(const std::string& text, bool bold) {
-    QTextEdit* log = ui->RichEdit1;
-    QTextCharFormat format;
-    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-    QTextCursor cursor(log->document());
-    cursor.movePosition(QTextCursor::End);
-    if (logLines_ > 0)
-        cursor.insertBlock(QTextBlockFormat(), format);
-    cursor.setCharFormat(format);
-    cursor.insertText(nameText(text), format);
-    ++logLines_;
-
-    log->setFocus(Qt::OtherFocusReason);
-    log->setTextCursor(cursor);
-    log->ensureCursorVisible();
+    log_.append(nameText(text), bold);
 }
 
 void TForm1::clearLog() {
-    ui->RichEdit1->clear();
-    logLines_ = 0;
+    log_.clear();
 }
 
 void TForm1::ToggleFormControls(bool enabled) {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             ui->CopyBitBtn,         ui->CloseBitBtn,          ui->GetSourceSpeedButton,
-             ui->GetDestSpeedButton, ui->CopySourceFileButton, ui->SetPosMinButton,
-             ui->SetPosMaxButton,    ui->IncPosButton,         ui->DecPosButton,
-             ui->SetOffsetMinButton, ui->SetOffsetMaxButton,   ui->IncOffsetButton,
-             ui->DecOffsetButton,    ui->HexViewButton,        ui->SourceFileEdit,
-             ui->DestFileEdit,       ui->StartDecEdit,         ui->StartHexEdit,
-             ui->OffsetDecEdit,      ui->OffsetHexEdit})
-        control->setEnabled(enabled);
+    // Every button and edit field; the log stays readable and scrollable.
+    for (QWidget* control : ui->ClientArea->findChildren<QWidget*>())
+        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control))
+            control->setEnabled(enabled);
     for (QAction* command : {ui->Exit1, ui->Settings1, ui->Help1, ui->About1})
         command->setEnabled(enabled);
 }
@@ -314,18 +248,12 @@ void TForm1::pumpEvents() {
 }
 
 Size TForm1::desktopSize() const {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    const QSize size = screen->virtualSize();
+    const QSize size = kestrine::desktopSize();
     return {size.width(), size.height()};
 }
 
 Size TForm1::windowOuterSize() const {
-    // Before it is shown the window has no frame yet; the window manager tells the one it will
-    // get, so that the window is centred by the size it will have on screen.
-    const QSize size = isVisible() ? frameGeometry().size()
-                                   : outerSize(this->size(), expectedFrameExtents(winId()));
+    const QSize size = outerFrameSize(this);
     return {size.width(), size.height()};
 }
 
@@ -339,21 +267,12 @@ int TForm1::windowLeft() const {
 
 // ---- File selection ------------------------------------------------------------------------
 
-void TForm1::prepareDialog(FileDialogState& dialog, const std::string& lastPath, bool prefSwitch,
-                           const std::string& prefPath, Field field, const QString& title) {
-    const std::string text = fieldText(field);
-    const std::string folder = dialogStartFolder(platform_, lastPath, prefSwitch, prefPath, text);
-    if (!folder.empty())
-        dialog.initialDir = nameText(folder);
-    dialog.fileName = platform_.fileExists(text) ? nameText(namePart(text)) : QString();
-    dialog.title = title;
-}
-
 void TForm1::GetSourceFile() {
     guarded([this] {
         Settings& settings = state_.Settings;
-        prepareDialog(openDialog1_, settings.SourcePath, settings.PrefSourcePathSwitch,
-                      settings.PrefSourcePath, Field::SourceFile, QStringLiteral("Source File"));
+        prepareFileDialog(platform_, openDialog1_, settings.SourcePath,
+                          settings.PrefSourcePathSwitch, settings.PrefSourcePath,
+                          fieldText(Field::SourceFile), QStringLiteral("Source File"));
 
         if (auto chosen =
                 prompts().openFileName(this, openDialog1_, [this] { OpenDialog1TypeChange(); })) {
@@ -371,8 +290,9 @@ void TForm1::GetSourceFile() {
 void TForm1::GetDestFile() {
     guarded([this] {
         Settings& settings = state_.Settings;
-        prepareDialog(openDialog2_, settings.DestPath, settings.PrefDestPathSwitch,
-                      settings.PrefDestPath, Field::DestFile, QStringLiteral("Destination File"));
+        prepareFileDialog(platform_, openDialog2_, settings.DestPath, settings.PrefDestPathSwitch,
+                          settings.PrefDestPath, fieldText(Field::DestFile),
+                          QStringLiteral("Destination File"));
 
         if (auto chosen =
                 prompts().openFileName(this, openDialog2_, [this] { OpenDialog2TypeChange(); })) {
@@ -417,22 +337,19 @@ void TForm1::AcceptFiles(const QStringList& names) {
     });
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (droppedFiles(event->mimeData()))
-        event->acceptProposedAction();
-}
-
-void TForm1::dropEvent(QDropEvent* event) {
-    if (auto names = droppedFiles(event->mimeData())) {
-        event->acceptProposedAction();
-        AcceptFiles(*names);
-    }
-}
-
 // ---- Copy and closing ----------------------------------------------------------------------
 
 void TForm1::CopyBitBtnClick() {
+    copying_ = true;
     guarded([this] { ExecuteCopy(ctx_); });
+    copying_ = false;
+    // The window was closed during the copy: it closes now that the copy has stopped.
+    if (std::exchange(stopRequested_, false))
+        close();
+}
+
+bool TForm1::copyStopRequested() const {
+    return stopRequested_;
 }
 
 void TForm1::ExitProgram() {
@@ -442,6 +359,13 @@ void TForm1::ExitProgram() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing in the middle of a copy stops it first; the window would otherwise vanish while
+    // the copy went on writing. CopyBitBtnClick closes it once the copy has returned.
+    if (copying_) {
+        stopRequested_ = true;
+        event->ignore();
+        return;
+    }
     // After a refused write by the Exit command the same write would only repeat its error box.
     if (!std::exchange(exitWriteFailed_, false))
         guarded([this] { reportWrite(*this, WriteSettings(ctx_, Scope::State)); });
@@ -476,6 +400,7 @@ void TForm1::HexViewButtonClick() {
 void TForm1::Settings1Click() {
     windowOpener().runModal(*SettingsForm);
 }
+
 void TForm1::Help() {
     // A second F1 while the error box of the first is up would only stack boxes.
     if (std::exchange(inHelp_, true))
@@ -499,7 +424,11 @@ void TForm1::UpdateOffset(Field changed) {
 }
 
 void TForm1::keepFieldPairInStep(Field changed) {
-    guarded([&] { keepPairInStep(*this, changed, editFor(changed)->hasFocus()); });
+    const bool mirror = programWrite_ == changed || editFor(changed)->hasFocus();
+    const bool outer = !std::exchange(inStep_, true);
+    guarded([&] { keepPairInStep(*this, changed, mirror); });
+    if (outer)
+        inStep_ = false;
 }
 
 void TForm1::stepByButton(Field decimalField, int step) {
@@ -551,15 +480,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::FocusOut:
-        if (watched == ui->SourceFileEdit) {
-            // Only a move to another control of this window takes the typed name over; the
-            // program's own focus moves (the log takes it on every line) and switching to
-            // another window do not.
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-                reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
-                guarded([this] { ChangeSourceFile(ctx_); });
-        }
+        // The log takes the focus on every line: that move does not take the name over.
+        if (watched == ui->SourceFileEdit &&
+            takesTypedName(static_cast<QFocusEvent*>(event)->reason()))
+            guarded([this] { ChangeSourceFile(ctx_); });
         break;
     default:
         break;

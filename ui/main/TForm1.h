@@ -4,12 +4,15 @@
 
 #include "core/Context.h"
 #include "ui/common/Prompts.h"
+#include "ui/main/ActivityLog.h"
 #include "ui/settings/TSettingsForm.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
+#include <exception>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 
@@ -69,6 +72,7 @@ public:
     void setStatusText(const std::string& text) override;
     void setTitle(const std::string& title) override;
     void pumpEvents() override;
+    bool copyStopRequested() const override;
     Size desktopSize() const override;
     Size windowOuterSize() const override;
     int windowTop() const override;
@@ -93,7 +97,7 @@ public Q_SLOTS:
     void DecOffsetButtonClick();
 
     void HexViewButtonClick();
-    // Their windows are built separately; the commands are in place and wired already.
+    // The settings window and the About box, shown modally.
     void Settings1Click();
     // The help file written beside the executable when needed, and opened (Help1, F1 anywhere).
     void Help();
@@ -102,8 +106,6 @@ public Q_SLOTS:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     QLineEdit* editFor(Field field) const;
@@ -112,11 +114,14 @@ private:
     void keepFieldPairInStep(Field changed);
     void ShowHint(const QString& hint);
     void stepByButton(Field decimalField, int step);
-    // Start folder, offered file name and title of a file dialog, from the field it fills.
-    void prepareDialog(FileDialogState& dialog, const std::string& lastPath, bool prefSwitch,
-                       const std::string& prefPath, Field field, const QString& title);
     // Runs a handler; what it does not catch goes to the general error report.
-    template <typename F> void guarded(F&& handler);
+    template <typename F> void guarded(F&& handler) {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            reportError(e.what());
+        }
+    }
 
     std::unique_ptr<Ui::TForm1> ui;
     AppState& state_;
@@ -129,8 +134,13 @@ private:
     std::unique_ptr<TSettingsForm> SettingsForm;
     std::unique_ptr<GlobalHotKey> JvApplicationHotKey1;
     bool inHelp_ = false;
-    int logLines_ = 0;
+    ActivityLogView log_;
     bool exitWriteFailed_ = false;
+    bool copying_ = false;
+    bool stopRequested_ = false;
+    // The number field the program is writing, and whether a pair is being put in step.
+    std::optional<Field> programWrite_;
+    bool inStep_ = false;
     std::unique_ptr<TForm4> hexViewer_;
 };
 

@@ -272,10 +272,12 @@ void FileTypeList::refuse(const QString& message) {
         editor->setFocus(Qt::OtherFocusReason);
 }
 
-void FileTypeList::escapeWithoutEdit() {
+bool FileTypeList::escapeWithoutEdit() {
     const int row = currentRow();
-    if (row >= 0 && isBlankRow(row))
-        deleteRow(row);
+    if (row < 0 || !isBlankRow(row))
+        return false;
+    deleteRow(row);
+    return true;
 }
 
 bool FileTypeList::listKey(QKeyEvent* event) {
@@ -313,7 +315,9 @@ void FileTypeList::keyPressEvent(QKeyEvent* event) {
     if (listKey(event))
         return;
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        escapeWithoutEdit();
+        // With nothing of the list's own to undo, Esc is the window's.
+        if (!escapeWithoutEdit())
+            event->ignore();
         return;
     }
     QTableWidget::keyPressEvent(event);

@@ -68,8 +68,8 @@ private:
 
     // The keys the list handles itself, also while a cell is being edited. True when taken.
     bool listKey(QKeyEvent* event);
-    // Esc with nothing to undo: a blank current row goes.
-    void escapeWithoutEdit();
+    // Esc with nothing to undo: a blank current row goes; false when there is none.
+    bool escapeWithoutEdit();
     // Takes the text the user typed into a cell, unless the list's rules refuse it.
     void acceptEdit(const QModelIndex& index, const QString& text);
     void refuse(const QString& message);

@@ -43,18 +43,8 @@ TSettingsForm::TSettingsForm(Context& ctx, SettingsWindowOwner& owner, QWidget* 
     // the window's colour; the labels and check boxes follow the window.
     for (QWidget* own : std::initializer_list<QWidget*>{
              ui->ValueListEditor1, ui->PrefSourcePathEdit, ui->PrefDestPathEdit,
-             ui->GetSourcePathButton, ui->GetDestPathButton}) {
-        // Each colour group is set on its own, so that a disabled control still looks
-        // disabled.
-        QPalette system = QApplication::palette();
-        for (QPalette::ColorGroup group :
-             {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            for (QPalette::ColorRole role :
-                 {QPalette::Window, QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
-                  QPalette::Base, QPalette::Button})
-                system.setColor(group, role, system.color(group, role));
-        own->setPalette(system);
-    }
+             ui->GetSourcePathButton, ui->GetDestPathButton})
+        own->setPalette(readableSystemPalette());
     applyStatusBarColour(ui->StatusBar1, toQColor(systemColour(kInactiveCaption)));
 
     FileTypeList* list = ui->ValueListEditor1;
@@ -86,7 +76,7 @@ TSettingsForm::TSettingsForm(Context& ctx, SettingsWindowOwner& owner, QWidget* 
     connect(ui->CloseBitBtn, &QPushButton::clicked, this, &TSettingsForm::CloseBitBtnClick);
     // The first showing starts at the first tab stop, where a dialog would pick its first
     // button; later showings keep the control last used.
-    ui->LastSourceCheckBox->setFocus();
+    ui->ValueListEditor1->setFocus();
 }
 
 TSettingsForm::~TSettingsForm() = default;
@@ -170,9 +160,11 @@ void TSettingsForm::CloseBitBtnClick() {
 }
 
 void TSettingsForm::keyPressEvent(QKeyEvent* event) {
-    // Esc belongs to the file-type list here; it does not close the window.
-    if (event->key() == Qt::Key_Escape) {
+    // Esc that the file-type list did not use leaves the window as Exit does: a keyboard user
+    // has no close box.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
+        CloseBitBtnClick();
         return;
     }
     QDialog::keyPressEvent(event);
