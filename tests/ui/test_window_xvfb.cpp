@@ -199,6 +199,71 @@ private Q_SLOTS:
         QVERIFY(written.contains("Top=100") && written.contains("Left=120"));
     }
 
+    // The road by keys alone on the real program, through the X server's keyboard: no mouse
+    // event is sent. The remembered source is taken over at start.
+    void roadByKeysAloneUnderX() {
+        if (noDisplay())
+            QSKIP("KESTRINE_TEST_DISPLAY is not set");
+        installProgram();
+        const QString source = dir.filePath("road.bin");
+        QByteArray bytes;
+        for (int i = 0; i < 1000; ++i)
+            bytes.append(char(i * 7));
+        {
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+            QFile ini(dir.filePath("Kestrine.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[Kestrine]\nTop=50\nLeft=60\nSaveLastSourceFile=" + source.toUtf8() + "\n");
+        }
+        QFile::remove(dir.filePath("road2.bin"));
+        Started run;
+        startWithoutDesktop(run, QProcessEnvironment::systemEnvironment());
+        QVERIFY2(!run.main.isEmpty(), "the main window never appeared");
+        xdotool({"windowfocus", "--sync", run.main});
+        auto keys = [](const QStringList& names) {
+            for (const QString& name : names) {
+                xdotool({"key", "--delay", "30", name});
+                QTest::qWait(60);
+            }
+        };
+        auto waitFor = [&](const QString& title, bool shown) {
+            while (visibleWindow(title).isEmpty() == shown && !run.deadline.hasExpired())
+                QTest::qWait(20);
+            return visibleWindow(title).isEmpty() != shown;
+        };
+        // The log has the focus after the start-up lines: Tab goes round to the source field.
+        keys({"Tab", "Tab", "Tab", "Tab", "Tab", "space"}); // the copy-name button
+        keys({"Tab", "Tab", "Tab", "ctrl+a", "1", "0"});    // the start position: 10
+        keys({"Tab", "Tab", "space", "Up"});                // +1 button, then Up: 12
+        for (int i = 0; i < 10; ++i) // past the start's buttons and hex field, the offset field
+            keys({"Tab"});
+        keys({"space"}); // the offset's maximum: 987
+        keys({"alt+c"});
+        QFile copied(dir.filePath("road2.bin"));
+        while (copied.size() < 988 && !run.deadline.hasExpired())
+            QTest::qWait(50);
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), bytes.mid(12, 988));
+
+        keys({"alt+s"});
+        QVERIFY2(waitFor("Settings", true), "Alt+S showed no settings window");
+        keys({"Escape"});
+        QVERIFY2(waitFor("Settings", false), "Esc did not leave the settings window");
+        xdotool({"windowfocus", "--sync", run.main});
+        keys({"alt+a"});
+        QVERIFY2(waitFor("About", true), "Alt+A showed no About box");
+        keys({"Tab", "Tab", "Tab", "Return"}); // both links, then OK
+        QVERIFY2(waitFor("About", false), "Enter on OK did not close the About box");
+        xdotool({"windowfocus", "--sync", run.main});
+        QTest::qWait(300);
+        QCOMPARE(run.process.state(), QProcess::Running);
+        keys({"alt+x"});
+        QVERIFY(run.process.state() == QProcess::NotRunning || run.process.waitForFinished(20000));
+        QCOMPARE(run.process.exitCode(), 0);
+    }
+
     // F1 pressed while another application's window has the focus reaches Kestrine, which
     // writes its help beside itself and opens it with the desktop's default viewer: here a
     // stand-in viewer registered for the CHM type in private XDG folders.

@@ -10,10 +10,10 @@
 #include <QPalette>
 #include <QPointer>
 #include <QProxyStyle>
-#include <QStyleOption>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyleOption>
 #include <QToolButton>
 #include <QVariant>
 #include <QWidget>
@@ -255,18 +255,31 @@ namespace {
 
 // A push button with the focus gets a dotted frame inside its edge: the style alone draws a
 // focused button like the default one, so the focus on the default button would not show.
+// The same for the flat picture buttons, whose own focus mark is too faint on a dark window.
 class FocusFrameStyle : public QProxyStyle {
 public:
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
         QProxyStyle::drawControl(element, option, painter, widget);
-        if (element != CE_PushButton || !(option->state & State_HasFocus))
+        if (element == CE_PushButton)
+            frame(option, painter, 3);
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control == CC_ToolButton)
+            frame(option, painter, 1);
+    }
+
+private:
+    static void frame(const QStyleOption* option, QPainter* painter, int inset) {
+        if (!(option->state & State_HasFocus))
             return;
         painter->save();
         QPen pen(option->palette.color(QPalette::ButtonText));
         pen.setStyle(Qt::DotLine);
         painter->setPen(pen);
-        painter->drawRect(option->rect.adjusted(3, 3, -4, -4));
+        painter->drawRect(option->rect.adjusted(inset, inset, -inset - 1, -inset - 1));
         painter->restore();
     }
 };
@@ -279,7 +292,7 @@ void nameButtonsByHints(QWidget* window) {
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (button->text().isEmpty() && button->accessibleName().isEmpty())
             button->setAccessibleName(button->statusTip());
-        if (qobject_cast<QPushButton*>(button))
+        if (qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))
             button->setStyle(focusFrame);
     }
 }
