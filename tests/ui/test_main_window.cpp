@@ -864,9 +864,9 @@ private Q_SLOTS:
         start();
         platform->failCreate = failure == "create";
         platform->failWriteAt = failure == "write" ? 3 : 0;
-        QVERIFY(drop({makeFile("big.bin", 8 * 8192)}));
+        QVERIFY(drop({makeFile("big.bin", 8 * 131072)})); // eight blocks
         edit("DestFileEdit")->setText(dir->filePath("copy.bin"));
-        setPair("OffsetDecEdit", QString::number(8 * 8192 - 1));
+        setPair("OffsetDecEdit", QString::number(8 * 131072 - 1));
         auto* timer = form->findChild<QTimer*>("ProgressTimer1");
         QVERIFY(timer);
 
@@ -992,9 +992,7 @@ private Q_SLOTS:
         QVERIFY2(written.contains("Left=" + QString::number(at.x())), qPrintable(written));
         // What the copy engine does on the request: the older destination stays, nothing more
         // is logged, and it all ends within a second.
-        QEXPECT_FAIL("", "the copy engine does not stop on the request yet", Continue);
         QCOMPARE(testing::readFile(dest.toStdString()).size(), std::size_t(5));
-        QEXPECT_FAIL("", "the copy engine does not stop on the request yet", Continue);
         QVERIFY(!log().contains("Copying finished."));
         QVERIFY(clock.elapsed() < 1000);
     }
@@ -1176,12 +1174,17 @@ private Q_SLOTS:
             press(Qt::Key_Home, Qt::ControlModifier);
             press(Qt::Key_Right);
             press(Qt::Key_Right);
-            viewerButtons = tabTo("SetStartButton");
+            // The range brought from the main window is chosen already: clear it first.
+            viewerButtons = tabTo("ClearStartButton");
             if (!viewerButtons)
                 return;
             press(Qt::Key_Space);
+            QVERIFY(tabTo("SetStartButton"));
+            press(Qt::Key_Space);
             QVERIFY(tabTo("HexViewer1", true));
             press(Qt::Key_Down);
+            QVERIFY(tabTo("ClearFinishButton"));
+            press(Qt::Key_Space);
             QVERIFY(tabTo("SetFinishButton"));
             press(Qt::Key_Space);
             QVERIFY(tabTo("AcceptBitBtn"));
@@ -1195,7 +1198,6 @@ private Q_SLOTS:
         form->activateWindow(); // what the window manager does when the viewer goes
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QTRY_VERIFY(QApplication::focusWidget() && focused()->window() == form.get());
-        QEXPECT_FAIL("", "the viewer's buttons take no focus yet", Continue);
         QVERIFY(viewerButtons);
         if (viewerButtons) {
             // Start at byte 2 and finish one row below: 17 bytes after it.

@@ -9,6 +9,7 @@
 #include "ui/common/FileNameText.h"
 #include "ui/common/Prompts.h"
 #include "ui/common/WindowLook.h"
+#include "ui/common/WindowPlace.h"
 #include "ui/hexview/THexViewer.h"
 
 #include <QApplication>
@@ -228,9 +229,16 @@ Position TForm4::cursorPosition() const {
     return cellPosition(ui->HexViewer1->Offset(), ui->HexViewer1->Col(), ui->HexViewer1->Row());
 }
 
+void TForm4::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Only now is the frame known that the window manager gave.
+    keepOnScreen(this);
+}
+
 bool TForm4::FormShow() {
     picks_ = Picks{};
-    move(main_.windowLeft(), main_.windowTop());
+    // At the main window's corner, but on the screen: the viewer is the larger of the two.
+    placeOnScreen(this, QPoint(main_.windowLeft(), main_.windowTop()));
     applyWindowColours(this, state_.Settings.FormColour, ui->StatusBar1);
     ui->FileSizeLabel->setText(QString::fromStdString(
         "File Size: " + sizeTextWith(state_.SourceFileSize, platform_.thousandsSeparator())));

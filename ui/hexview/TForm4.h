@@ -61,6 +61,7 @@ public Q_SLOTS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool HexViewer1SelectCell(int column, int row);
