@@ -139,15 +139,15 @@ void RunCommandLine(Context& ctx, const std::vector<std::string>& params) {
 
     const std::string& source = params.at(0);
     host.setFieldText(Field::SourceFile, source);
-    ChangeSourceFile(ctx);
+    const Result<void> opened = TakeOverSourceFile(ctx);
     AddToLog(ctx, "Source File = " + host.fieldText(Field::SourceFile));
     if (!pf.fileExists(source)) {
         AddToLog(ctx, "ERROR: The Source File " + source + " cannot be found.");
         st.CommandLineError = true;
-    } else if (Result<FileHandle> file = pf.openExclusive(source); !file) {
+    } else if (!opened) {
         // Said now, with the reason: a range checked against a size never measured would
         // only confuse.
-        AddToLog(ctx, "ERROR: The source file " + source + " cannot be opened: " + file.why());
+        AddToLog(ctx, "ERROR: The source file " + source + " cannot be opened: " + opened.why());
         st.CommandLineError = true;
     }
 

@@ -102,17 +102,23 @@ private:
 
 } // namespace
 
-void ChangeSourceFile(Context& ctx) {
+Result<void> TakeOverSourceFile(Context& ctx) {
     const std::string text = ctx.host.fieldText(Field::SourceFile);
     if (text.empty())
-        return;
+        return {};
     ctx.state.SourceFileName = text;
     const Result<FileHandle> file = ctx.platform.openExclusive(text);
     if (!file) {
         // The console gets a plain line: the command line reports a missing file by itself.
-        return tell(ctx, BoxKind::Error, "The source file " + text + " cannot be opened.");
+        tell(ctx, BoxKind::Error, "The source file " + text + " cannot be opened.");
+        return file.failure();
     }
     ctx.state.SourceFileSize = ctx.platform.sizeOf(file->get()).valueOr(-1);
+    return {};
+}
+
+void ChangeSourceFile(Context& ctx) {
+    (void)TakeOverSourceFile(ctx);
 }
 
 void RestoreRememberedFiles(Context& ctx, const RememberedFiles& files) {

@@ -10,6 +10,8 @@ namespace kestrine {
 
 // Takes over the text of SourceFileEdit as the source: SourceFileName, open check, size.
 void ChangeSourceFile(Context& ctx);
+// The same, answering why the file could not be opened (the report is made either way).
+Result<void> TakeOverSourceFile(Context& ctx);
 
 // Start-up: puts the remembered files into the fields; an existing source is taken over and
 // logged with its size.

@@ -1,5 +1,7 @@
 #include "core/Search.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -240,24 +242,6 @@ constexpr std::size_t sequenceLength(unsigned char lead) {
                          : 0;
 }
 
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The code points of `text`; false for a lone surrogate, which no UTF-8 can spell.
 bool codePoints(std::u16string_view text, std::u32string& out) {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -306,13 +290,13 @@ Utf8Pattern makeUtf8Pattern(std::u16string_view text, const SameCase& sameCase) 
         }
         firstOf.emplace(points[i], i);
         std::string own;
-        appendUtf8(points[i], own);
+        appendUtf8(own, points[i]);
         spellings[i].push_back(own);
         if (sameCase)
             for (char32_t other : sameCase(points[i])) {
                 std::string form;
                 if (isScalar(other))
-                    appendUtf8(other, form);
+                    appendUtf8(form, other);
                 if (form.size() == own.size() &&
                     std::find(spellings[i].begin(), spellings[i].end(), form) == spellings[i].end())
                     spellings[i].push_back(form);
@@ -707,7 +691,7 @@ std::string utf8Of(std::u16string_view text) {
     std::string out;
     if (codePoints(text, points))
         for (char32_t c : points)
-            appendUtf8(c, out);
+            appendUtf8(out, c);
     return out;
 }
 

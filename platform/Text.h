@@ -44,6 +44,9 @@ std::size_t firstCharacterLength(std::string_view s);
 // Bytes of the UTF-8 character that ends `s` (not empty); stray continuation bytes count singly.
 std::size_t lastCharacterLength(std::string_view s);
 
+// Appends the UTF-8 bytes of one code point.
+void appendUtf8(std::string& out, char32_t code);
+
 // Every line end as CR LF: a CR goes in front of each LF that has none.
 std::string withCrLf(std::string_view text);
 

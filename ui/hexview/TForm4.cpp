@@ -27,17 +27,6 @@ namespace kestrine {
 
 namespace {
 
-// A black and a white dotted frame, one of which stands out on any colour.
-void drawFocusFrame(QPainter& painter, const QRect& rect) {
-    painter.save();
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
-    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-    painter.drawRect(rect.adjusted(1, 1, -2, -2));
-    painter.restore();
-}
-
 QColor markColour(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }

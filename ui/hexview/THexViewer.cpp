@@ -10,6 +10,16 @@
 
 namespace kestrine {
 
+void drawFocusFrame(QPainter& painter, const QRect& rect) {
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    painter.drawRect(rect.adjusted(1, 1, -2, -2));
+    painter.restore();
+}
+
 namespace {
 
 constexpr int kBorder = 1;
@@ -254,17 +264,9 @@ void THexViewer::paintEvent(QPaintEvent* event) {
                 OnDrawCell(painter, c, r, cell);
                 painter.restore();
             }
-            // After the window's marks, so that the focus shows on a marked byte too: a black
-            // and a white frame, one of which stands out on any colour.
-            if (cursor && hasFocus()) {
-                painter.save();
-                painter.setBrush(Qt::NoBrush);
-                painter.setPen(QPen(Qt::black, 1));
-                painter.drawRect(cell.adjusted(0, 0, -1, -1));
-                painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-                painter.drawRect(cell.adjusted(1, 1, -2, -2));
-                painter.restore();
-            }
+            // After the window's marks, so that the focus shows on a marked byte too.
+            if (cursor && hasFocus())
+                drawFocusFrame(painter, cell);
         }
     }
 }

@@ -14,7 +14,13 @@
 #include <functional>
 #include <string>
 
+class QPainter;
+class QRect;
+
 namespace kestrine {
+
+// A black and a white dotted frame just inside `rect`, one of which stands out on any colour.
+void drawFocusFrame(QPainter& painter, const QRect& rect);
 
 class THexViewer : public QWidget {
     Q_OBJECT
