@@ -47,8 +47,9 @@ echo "Output checked with cmp: $count bytes from position $start, window and com
 rm -f copy-ns.txt
 time_tools cli window
 # The copies of the timed rounds, without the warm-up's, the faster of each two.
-times[copy]=$(tail -n +$((best_of + 1)) copy-ns.txt | paste -d ' ' - - |
-  awk '{ print ($1 < $2 ? $1 : $2) }' | tr '\n' ' ')
+times[copy]=$(tail -n +$((best_of + 1)) copy-ns.txt |
+  awk -v n="$best_of" '{ m = (NR % n == 1 || n == 1 || $1 < m) ? $1 : m } NR % n == 0 { print m }' |
+  tr '\n' ' ')
 # shellcheck disable=SC2086 # the list is meant to split
 med[copy]=$(median ${times[copy]})
 # shellcheck disable=SC2086

@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <memory>
 
 using namespace kestrine;
 using namespace kestrine::testing;
@@ -44,6 +45,18 @@ class TestHexSearch : public QObject {
     AppState state;
     FakePrompts fake;
     ScriptedOpener opener;
+
+    // The main window, started in the test's folder, with `file` as its source.
+    std::unique_ptr<TForm1> mainWindowOn(const QString& file) {
+        initState(state, platform);
+        state.ProgramFolder = state.HelpFolder = dir.path().toStdString() + "/";
+        setPrompts(&fake);
+        setWindowOpener(&opener);
+        auto form = std::make_unique<TForm1>(state, platform);
+        form->Init();
+        form->findChild<QLineEdit*>("SourceFileEdit")->setText(file);
+        return form;
+    }
 
 private Q_SLOTS:
     void cleanup() {
@@ -95,13 +108,8 @@ private Q_SLOTS:
         data.replace(1200, 12, QStringLiteral("ПРИВЕТ").toUtf8());
         data.replace(2500, 12, QStringLiteral("привет").toUtf8());
         testing::writeFile(file.toStdString(), std::vector<char>(data.begin(), data.end()));
-        initState(state, platform);
-        state.ProgramFolder = state.HelpFolder = dir.path().toStdString() + "/";
-        setPrompts(&fake);
-        setWindowOpener(&opener);
-        TForm1 form(state, platform);
-        form.Init();
-        form.findChild<QLineEdit*>("SourceFileEdit")->setText(file);
+        const auto main = mainWindowOn(file);
+        TForm1& form = *main;
         bool ran = false;
         opener.script = [&](TForm4& viewer) {
             auto* edit = viewer.findChild<QLineEdit*>("SearchEdit");
@@ -137,13 +145,8 @@ private Q_SLOTS:
             std::copy_n(at == 16 ? "aBc" : "ABC", 3, data.begin() + at);
         testing::writeFile(file.toStdString(), data);
 
-        initState(state, platform);
-        state.ProgramFolder = state.HelpFolder = dir.path().toStdString() + "/";
-        setPrompts(&fake);
-        setWindowOpener(&opener);
-        TForm1 form(state, platform);
-        form.Init();
-        form.findChild<QLineEdit*>("SourceFileEdit")->setText(file);
+        const auto main = mainWindowOn(file);
+        TForm1& form = *main;
         bool ran = false;
         opener.script = [&](TForm4& viewer) {
             THexViewer* grid = viewer.HexViewer1();
